@@ -1,0 +1,128 @@
+// A dBase table of the working folder, as the builders, the courses dialog
+// and the import use it: create afresh, open shared or exclusive, walk,
+// append, edit, read and write fields by name, close. The file format is
+// written down in doc/dbf_format.md and doc/mdx_format.md.
+//
+// Text in and out is Windows-1252 bytes, exactly as stored. A text longer
+// than its field is cut to the field's width without error; a character field
+// reads back without trailing blanks. Deleted records ('*') are skipped by the
+// walk. Nothing reaches the real NAME.DBF/NAME.MDX until Close(): the new
+// contents are written under a temporary name and renamed into place, so a
+// crash never leaves a half-written table under the real name.
+//
+// Not thread-safe; one Table is used by one thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "access/env.h"
+#include "base/status.h"
+
+namespace pontevia::access {
+
+enum class FieldType {
+  kCharacter,  // 'C', width 1..254
+  kLogical,    // 'L', width 1
+  kInteger,    // 32-bit integer, stored as 'N' width 11, no decimals
+  kFloat,      // floating-point, a numeric column that keeps fractions
+};
+
+struct FieldDef {
+  std::string name;  // upper case, at most 10 characters, as on disk
+  FieldType type = FieldType::kCharacter;
+  int width = 0;  // character fields only; ignored for the others
+};
+
+// An index tag of the production index NAME.MDX: ascending, duplicates
+// allowed, over one character field.
+struct IndexDef {
+  std::string tag;    // e.g. "ABREV"
+  std::string field;  // e.g. "ABREV"
+};
+
+struct TableDef {
+  std::vector<FieldDef> fields;
+  std::vector<IndexDef> indexes;  // empty: no MDX is written
+};
+
+class Table {
+ public:
+  // Deletes folder/NAME.DBF and folder/NAME.MDX when present, then creates
+  // the table empty with `def` and returns it open (exclusive) for appending.
+  // `name` is the table name without extension, e.g. "ASIGNOMT".
+  static Status Create(Env* env, const std::string& folder, const std::string& name,
+                       const TableDef& def, std::unique_ptr<Table>* out);
+
+  // Opens folder/NAME.DBF. Fails with kNotFound when missing, kLocked when
+  // another program holds it against `mode`, kCorrupt when the bytes do not
+  // describe a table (the message names the file and what is wrong).
+  static Status Open(Env* env, const std::string& folder, const std::string& name,
+                     ShareMode mode, std::unique_ptr<Table>* out);
+
+  ~Table();  // abandons unsaved changes; call Close() to keep them
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+
+  const std::string& name() const;
+  const std::vector<FieldDef>& fields() const;
+  // Records not marked deleted.
+  int64_t RecordCount() const;
+
+  // Walk. Moving (First/Next) posts a pending edit or append first, as the
+  // BDE does; a failure of that post is returned.
+  Status First();
+  Status Next();
+  bool Eof() const;
+
+  // Starts a new blank record at the end; it becomes current. Post() stores it.
+  Status Append();
+  // Puts the current record into editing. Post() or a move stores the change.
+  Status Edit();
+  // Stores a pending append or edit. Without one it does nothing.
+  Status Post();
+
+  // The position of a field; kInvalidArgument naming table and field when
+  // the table has no such field. Names compare case-insensitively.
+  Result<int> FieldIndex(std::string_view field) const;
+
+  // Writes require a pending Append() or Edit().
+  Status SetText(std::string_view field, std::string_view value);
+  Status SetBool(std::string_view field, bool value);
+  Status SetFloat(std::string_view field, double value);
+  Status SetInteger(std::string_view field, int64_t value);
+  Status SetText(int field, std::string_view value);
+  Status SetFloat(int field, double value);
+
+  // Reads of the current record. A character field comes without trailing
+  // blanks. A blank numeric field reads as 0 (float, integer) and as the
+  // empty text. A numeric field whose bytes are not a number is kCorrupt.
+  Result<std::string> GetText(std::string_view field) const;
+  Result<double> GetFloat(std::string_view field) const;
+  // The value rounded to the nearest whole number, halves to even.
+  Result<int64_t> GetInteger(std::string_view field) const;
+  // Text value of a numeric field: a whole number as its decimal digits with
+  // a minus sign when negative, no separator, no leading zeros ("3").
+  Result<std::string> GetNumberText(std::string_view field) const;
+  Result<bool> GetBool(std::string_view field) const;
+
+  // Fast paths for hot loops: a view into the record buffer (trailing blanks
+  // removed), valid until the next move, write or Close().
+  std::string_view TextView(int field) const;
+  Result<double> GetFloat(int field) const;
+
+  // Stores pending changes (post), writes the table and, when it has index
+  // tags, rebuilds NAME.MDX; releases the file. Nothing is written when
+  // nothing changed. After Close() the object may only be destroyed.
+  Status Close();
+
+ private:
+  struct Rep;
+  explicit Table(std::unique_ptr<Rep> rep);
+  std::unique_ptr<Rep> rep_;
+};
+
+}  // namespace pontevia::access
