@@ -1,15 +1,43 @@
-// The command-line front end: parse the arguments, answer the core's
-// questions from options or the terminal, print the outcome.
+// The command-line front end: picks the subcommand and hands over.
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
+#include "cli/commands.h"
 #include "version.h"
 
+namespace {
+
+void PrintUsage(std::FILE* out) {
+  std::fprintf(out,
+               "Uso:\n"
+               "  pontevia export ORIGEN.xml [--workdir CARPETA] [--levels NIVELES.csv]\n"
+               "                  [--lines yes|no] [--force-incomplete]\n"
+               "  pontevia import ARCHIVO [--workdir CARPETA]\n"
+               "  pontevia --help | --version\n");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    PrintUsage(stderr);
+    return pontevia::cli::kExitUsage;
+  }
+  const std::string command = args.front();
+  args.erase(args.begin());
+  if (command == "--version") {
     std::printf("pontevia %s\n", PONTEVIA_VERSION);
     return 0;
   }
-  std::fprintf(stderr, "Uso: pontevia --version\n");
-  return 2;
+  if (command == "--help" || command == "-h") {
+    PrintUsage(stdout);
+    return 0;
+  }
+  if (command == "export") return pontevia::cli::RunExportCommand(args);
+  if (command == "import") return pontevia::cli::RunImportCommand(args);
+  std::fprintf(stderr, "Orden desconocida: %s\n", command.c_str());
+  PrintUsage(stderr);
+  return pontevia::cli::kExitUsage;
 }
