@@ -29,12 +29,17 @@ enum class FieldType {
   kLogical,    // 'L', width 1
   kInteger,    // 32-bit integer, stored as 'N' width 11, no decimals
   kFloat,      // floating-point, a numeric column that keeps fractions
+  kOther,      // only in tables others wrote (date, memo...): read as raw text
 };
 
 struct FieldDef {
   std::string name;  // upper case, at most 10 characters, as on disk
   FieldType type = FieldType::kCharacter;
   int width = 0;  // character fields only; ignored for the others
+  // Filled in for opened tables: the width and decimals on disk, and the
+  // type letter ('C', 'N', 'F', 'L', 'D'...).
+  int decimals = 0;
+  char disk_type = 0;
 };
 
 // An index tag of the production index NAME.MDX: ascending, duplicates
@@ -94,8 +99,11 @@ class Table {
   Status SetBool(std::string_view field, bool value);
   Status SetFloat(std::string_view field, double value);
   Status SetInteger(std::string_view field, int64_t value);
+  // The same by position (from FieldIndex), for hot loops.
   Status SetText(int field, std::string_view value);
+  Status SetBool(int field, bool value);
   Status SetFloat(int field, double value);
+  Status SetInteger(int field, int64_t value);
 
   // Reads of the current record. A character field comes without trailing
   // blanks. A blank numeric field reads as 0 (float, integer) and as the
@@ -109,10 +117,16 @@ class Table {
   Result<std::string> GetNumberText(std::string_view field) const;
   Result<bool> GetBool(std::string_view field) const;
 
-  // Fast paths for hot loops: a view into the record buffer (trailing blanks
-  // removed), valid until the next move, write or Close().
-  std::string_view TextView(int field) const;
+  // The same by position (from FieldIndex), for hot loops.
+  Result<std::string> GetText(int field) const;
   Result<double> GetFloat(int field) const;
+  Result<int64_t> GetInteger(int field) const;
+  Result<std::string> GetNumberText(int field) const;
+  Result<bool> GetBool(int field) const;
+  // A view into the record buffer of a character field (trailing blanks
+  // removed, cut at a 0x00), valid until the next move, write or Close().
+  // Empty for a bad position.
+  std::string_view TextView(int field) const;
 
   // Stores pending changes (post), writes the table and, when it has index
   // tags, rebuilds NAME.MDX; releases the file. Nothing is written when

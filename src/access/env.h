@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,6 +34,10 @@ enum class ShareMode { kShared, kExclusive };
 class FileLock {
  public:
   virtual ~FileLock() = default;
+  // The whole file, read through the handle this lock holds. Tables are read
+  // this way because on Windows an exclusive hold keeps out every other open,
+  // this process's own included.
+  virtual Status ReadAll(std::string* contents) = 0;
 };
 
 class Env {
@@ -64,6 +69,13 @@ class Env {
   // it does not exist.
   virtual Status LockFile(const std::string& path, ShareMode mode, std::unique_ptr<FileLock>* out) = 0;
 };
+
+// Writes `path` afresh: `fill` appends the contents to a temporary file
+// (path + ".tmp", in the same folder so the rename cannot cross disks), which
+// is then closed, its Status checked, and renamed over `path`. On any failure
+// the temporary file is removed and `path` is left as it was.
+Status ReplaceFileContents(Env* env, const std::string& path,
+                           const std::function<Status(WritableFile*)>& fill);
 
 // Joins a folder and a file name with the platform's separator.
 std::string JoinPath(const std::string& folder, const std::string& name);

@@ -80,6 +80,8 @@ class [[nodiscard]] Result {
   T* operator->() { return &*value_; }
   const T* operator->() const { return &*value_; }
   T& operator*() & { return *value_; }
+  const T& operator*() const& { return *value_; }
+  T&& operator*() && { return std::move(*value_); }
 
  private:
   Status status_;

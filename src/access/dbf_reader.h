@@ -1,0 +1,48 @@
+// Reading a dBase table from its bytes without trusting them: the header is
+// checked against the size of the file before any record is touched, so a
+// damaged or hostile file gives kCorrupt naming it, never an over-read. The
+// field-value decoders take a field's raw bytes. See ../../doc/dbf_format.md.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "access/dbf_format.h"
+#include "base/status.h"
+
+namespace pontevia::access {
+
+struct DbfLayout {
+  uint8_t version = 0;
+  uint32_t record_count = 0;  // deleted records included
+  size_t header_length = 0;   // records start here
+  size_t record_length = 0;   // flag byte included
+  bool production_index = false;
+  std::vector<dbf::Field> fields;
+};
+
+// Checks `bytes` (the whole file; `path` names it in messages) and fills
+// *layout. On success every record 0..record_count-1 lies inside `bytes`
+// and every field inside its record.
+Status ReadDbfLayout(const std::string& path, std::string_view bytes, DbfLayout* layout);
+
+enum class DbfNumber { kBlank, kValue, kBad };
+
+// Decodes the bytes of an N or F field: blanks or 0x00 only is kBlank (with
+// *value 0); a number with '.' or ',' as decimal point is kValue; anything
+// else is kBad.
+DbfNumber ParseDbfNumber(std::string_view bytes, double* value);
+
+// The text value of an N or F field: "" when blank; a whole number as its
+// digits with '-' when negative and no leading zeros ("3", "-12"); a value
+// with a fraction with a comma and no trailing zeros ("2,5"), since numbers
+// held as text use the comma in the working tables. False when kBad.
+bool DbfNumberText(std::string_view bytes, std::string* text);
+
+// Decodes an L field: 1 true (T t Y y), 0 false (F f N n, and blank, '?' or
+// 0x00 for a value never set), -1 for any other byte.
+int ParseDbfLogical(char byte);
+
+}  // namespace pontevia::access
