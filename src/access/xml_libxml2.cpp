@@ -11,6 +11,7 @@
 // and every value is one text node, so an element of nine attributes costs a
 // handful of small allocations; the import builds a million of them.
 #include <libxml/SAX2.h>
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
@@ -46,9 +47,36 @@ struct XmlCharFree {
 using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
 using NodePtr = std::unique_ptr<xmlNode, NodeFree>;
 
+// Windows-1252 as Windows reads it: iconv refuses the five bytes the code
+// page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D), where MSXML maps them
+// to U+0081 and so on. This converter follows the text/ codec, so a file
+// from Windows loads to the same bytes with either engine.
+std::string g_ansi_to_utf8[256];
+
+int AnsiToUtf8Input(unsigned char* out, int* outlen, const unsigned char* in, int* inlen) {
+  int produced = 0;
+  int consumed = 0;
+  while (consumed < *inlen) {
+    const std::string& utf8 = g_ansi_to_utf8[in[consumed]];
+    if (produced + static_cast<int>(utf8.size()) > *outlen) break;
+    std::memcpy(out + produced, utf8.data(), utf8.size());
+    produced += static_cast<int>(utf8.size());
+    ++consumed;
+  }
+  *inlen = consumed;
+  *outlen = produced;
+  return produced;
+}
+
 void InitLibxml2() {
   static std::once_flag once;
-  std::call_once(once, [] { xmlInitParser(); });
+  std::call_once(once, [] {
+    xmlInitParser();
+    for (int b = 0; b < 256; ++b) g_ansi_to_utf8[b] = text::AnsiToUtf8(std::string(1, static_cast<char>(b)));
+    // Registered handlers are looked up by upper-cased name, aliases first.
+    xmlRegisterCharEncodingHandler(xmlNewCharEncodingHandler("WINDOWS-1252", AnsiToUtf8Input, nullptr));
+    xmlAddEncodingAlias("WINDOWS-1252", "CP1252");
+  });
 }
 
 const char* AsChars(const xmlChar* s) { return reinterpret_cast<const char*>(s); }
@@ -307,6 +335,8 @@ std::string Reason(const xmlError* error) {
     case XML_ERR_TAG_NOT_FINISHED:
     case XML_ERR_LTSLASH_REQUIRED:
       return "el archivo termina antes de cerrar todas las etiquetas";
+    case XML_ERR_NAME_REQUIRED:
+      return "falta un nombre: un '&' o un '<' sueltos se escriben &amp; y &lt;";
     case XML_ERR_GT_REQUIRED:
       return "falta el carácter '>'";
     case XML_ERR_INVALID_CHAR:

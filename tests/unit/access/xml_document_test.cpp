@@ -13,6 +13,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace pontevia::access {
 namespace {
 
@@ -29,8 +33,16 @@ using ::testing::Not;
 #ifdef _WIN32
 // MSXML keeps no position per element; the contract allows 0 ("unknown").
 constexpr bool kEngineKnowsLines = false;
+// Wine's msxml3 fills parseError with neither line nor column (real MSXML
+// gives parseError.line and .linepos), so under Wine only that part of the
+// not-well-formed message is waived.
+bool ParseErrorsHavePositions() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr;
+}
 #else
 constexpr bool kEngineKnowsLines = true;
+bool ParseErrorsHavePositions() { return true; }
 #endif
 
 std::string DataFile(const char* name) { return std::string(PONTEVIA_TEST_DATA) + "/xml/" + name; }
@@ -114,6 +126,16 @@ TEST_F(XmlDocumentTest, EveryEncodingLoadsToTheSameAnsiTexts) {
       EXPECT_EQ(node.Line(), kEngineKnowsLines ? want.line : 0);
     }
   }
+}
+
+// Windows reads the five bytes 1252 leaves undefined as U+0081 and so on;
+// a file written on Windows must not turn into a parse error elsewhere.
+TEST_F(XmlDocumentTest, UndefinedWindows1252BytesLoadAsWindowsReadsThem) {
+  std::unique_ptr<XmlDocument> doc;
+  ASSERT_OK(LoadText("<?xml version='1.0' encoding='windows-1252'?>\n<R v='\x80\x81\x8D\x8F\x90\x9D\xFF'/>", &doc));
+  bool lossy = false;
+  EXPECT_EQ(doc->DocumentElement().Attribute("v", nullptr, &lossy), "\x80\x81\x8D\x8F\x90\x9D\xFF");
+  EXPECT_FALSE(lossy);
 }
 
 TEST_F(XmlDocumentTest, AttributeValuesArriveTrimmedOfCodesUpTo32) {
@@ -216,7 +238,9 @@ TEST_F(XmlDocumentTest, NotWellFormedFileIsBadInputWithLineAndColumn) {
     Status s = LoadText(c.text, &doc, "roto.xml");
     EXPECT_EQ(s.code(), StatusCode::kBadInput);
     EXPECT_THAT(s.message(), HasSubstr("roto.xml"));
-    EXPECT_THAT(s.message(), HasSubstr("línea " + std::to_string(c.line) + ", columna "));
+    if (ParseErrorsHavePositions()) {
+      EXPECT_THAT(s.message(), HasSubstr("línea " + std::to_string(c.line) + ", columna "));
+    }
     EXPECT_EQ(doc, nullptr);
   }
   for (const char* text : {"", "<CENTRE>\n<A>\n"}) {
