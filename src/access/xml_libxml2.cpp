@@ -73,8 +73,10 @@ void InitLibxml2() {
   std::call_once(once, [] {
     xmlInitParser();
     for (int b = 0; b < 256; ++b) g_ansi_to_utf8[b] = text::AnsiToUtf8(std::string(1, static_cast<char>(b)));
-    // Registered handlers are looked up by upper-cased name, aliases first.
-    xmlRegisterCharEncodingHandler(xmlNewCharEncodingHandler("WINDOWS-1252", AnsiToUtf8Input, nullptr));
+    // Creating a handler also registers it (under its upper-cased name, which
+    // lookups use after resolving aliases); registering it again would have
+    // libxml2 free it twice at exit.
+    (void)xmlNewCharEncodingHandler("WINDOWS-1252", AnsiToUtf8Input, nullptr);
     xmlAddEncodingAlias("WINDOWS-1252", "CP1252");
   });
 }
@@ -144,20 +146,27 @@ class Libxml2Node final : public XmlNodeImpl {
       unsigned char u = static_cast<unsigned char>(c);
       if (u < 32 && u != '\t' && u != '\n' && u != '\r') clean = false;
     }
-    std::string utf8 = text::AnsiToUtf8(clean ? std::string(value) : XmlWritableAnsi(value));
+    const std::string utf8 = clean ? text::AnsiToUtf8(value) : text::AnsiToUtf8(XmlWritableAnsi(value));
+    xmlNode* text = NewValueText(utf8);
+    if (text == nullptr) return OutOfMemory();
 
-    for (xmlAttr* attr = node_->properties; attr != nullptr; attr = attr->next) {
-      if (attr->ns != nullptr || std::string_view(AsChars(attr->name)) != name) continue;
-      // Replacing the value in place keeps the attribute where it stands.
-      xmlNode* text = xmlNewDocText(node_->doc, AsXml(utf8.c_str()));
-      if (text == nullptr) return OutOfMemory();
-      if (attr->children != nullptr) xmlFreeNodeList(attr->children);
-      attr->children = attr->last = text;
-      text->parent = reinterpret_cast<xmlNode*>(attr);
-      return Status::OK();
+    xmlAttr* attr = node_->properties;
+    while (attr != nullptr && (attr->ns != nullptr || std::string_view(AsChars(attr->name)) != name)) {
+      attr = attr->next;
     }
-    std::string name_z(name);
-    if (xmlNewProp(node_, AsXml(name_z.c_str()), AsXml(utf8.c_str())) == nullptr) return OutOfMemory();
+    if (attr != nullptr) {
+      // Replacing the value in place keeps the attribute where it stands.
+      if (attr->children != nullptr) xmlFreeNodeList(attr->children);
+    } else {
+      std::string name_z(name);
+      attr = xmlNewProp(node_, AsXml(name_z.c_str()), nullptr);
+      if (attr == nullptr) {
+        xmlFreeNode(text);
+        return OutOfMemory();
+      }
+    }
+    attr->children = attr->last = text;
+    text->parent = reinterpret_cast<xmlNode*>(attr);
     return Status::OK();
   }
 
@@ -174,6 +183,20 @@ class Libxml2Node final : public XmlNodeImpl {
     xmlUnlinkNode(child);
     xmlAddChild(node_, child);
     return Status::OK();
+  }
+
+  // A text node for an attribute value. The value itself goes into the
+  // document's dictionary, as the parser does with short texts: the import
+  // repeats the same few days, hours and codes a million times, and each is
+  // then stored once. libxml2 frees such texts with the dictionary.
+  xmlNode* NewValueText(const std::string& utf8) const {
+    xmlDict* dict = node_->doc != nullptr ? node_->doc->dict : nullptr;
+    if (dict == nullptr) return xmlNewDocText(node_->doc, AsXml(utf8.c_str()));
+    const xmlChar* shared = xmlDictLookup(dict, AsXml(utf8.data()), static_cast<int>(utf8.size()));
+    if (shared == nullptr) return nullptr;
+    xmlNode* text = xmlNewDocText(node_->doc, nullptr);
+    if (text != nullptr) text->content = const_cast<xmlChar*>(shared);
+    return text;
   }
 
   static Status OutOfMemory() { return Status::IoError("No hay memoria suficiente para el documento XML."); }
