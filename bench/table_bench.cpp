@@ -1,0 +1,279 @@
+// The dBase engine against plain buffered sequential I/O of the same bytes,
+// in one run: write and read 1,000,000 records shaped like ASIGT lines (the
+// assignment lines table, 12 fields). At the end the program prints
+// engine / plain for writing and for reading; the target is 1.5 or less.
+//
+//   build/native/bench/table_bench [--records=N] [--dir=FOLDER]
+//
+// Each benchmark runs once per repetition; the ratios use the fastest
+// repetition of each, which is the least disturbed by other work on the
+// machine. FOLDER (default: the system's temporary folder) should be on the
+// disk being measured; the files are removed at the end.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "access/dbf_table.h"
+#include "access/env.h"
+
+namespace {
+
+using namespace pontevia::access;
+
+int64_t g_records = 1000000;
+std::string g_dir;
+
+const TableDef& AsigtDef() {
+  static const TableDef def = [] {
+    TableDef d;
+    d.fields = {{"CASIG", FieldType::kCharacter, 10}, {"CPROF", FieldType::kCharacter, 10},
+                {"CGRUP", FieldType::kCharacter, 10}, {"CAULA", FieldType::kCharacter, 10},
+                {"TURNO", FieldType::kCharacter, 1},  {"NIVEL", FieldType::kCharacter, 5},
+                {"CURSO", FieldType::kCharacter, 3},  {"GRUPO", FieldType::kCharacter, 2},
+                {"HORAS", FieldType::kFloat, 0},      {"SESIONES", FieldType::kCharacter, 20},
+                {"NCONEX", FieldType::kCharacter, 4}, {"CTAREA", FieldType::kCharacter, 10}};
+    return d;
+  }();
+  return def;
+}
+
+// Varied but cheap values, so that the work measured is the table's.
+struct Line {
+  char casig[11], cgrup[11], nivel[6], curso[4], grupo[3];
+  double horas;
+  const char* sesiones;
+};
+
+Line MakeLine(int64_t i) {
+  static const char* const kSesiones[] = {"1111", "111", "11", "1", "111111", "1111111111111"};
+  Line l;
+  std::snprintf(l.casig, sizeof l.casig, "ASG%07lld", static_cast<long long>(i % 9999999));
+  std::snprintf(l.cgrup, sizeof l.cgrup, "ESO%lldA", static_cast<long long>(i % 400));
+  std::snprintf(l.nivel, sizeof l.nivel, "ESO");
+  std::snprintf(l.curso, sizeof l.curso, "%lld", static_cast<long long>(1 + i % 4));
+  std::snprintf(l.grupo, sizeof l.grupo, "%c", static_cast<char>('A' + i % 6));
+  l.horas = static_cast<double>(i % 8) / 2.0;
+  l.sesiones = kSesiones[i % 6];
+  return l;
+}
+
+void Fail(benchmark::State& state, const pontevia::Status& s) {
+  state.SkipWithError(s.message().c_str());
+}
+
+std::string EngineFolder() { return (std::filesystem::path(g_dir) / "engine").string(); }
+std::string PlainPath() { return (std::filesystem::path(g_dir) / "PLAIN.DBF").string(); }
+
+std::string AsigtPath() { return (std::filesystem::path(EngineFolder()) / "ASIGT.DBF").string(); }
+
+// The size of the table the engine wrote: what the plain run writes too.
+uint64_t AsigtBytes() {
+  std::error_code ec;
+  uint64_t size = std::filesystem::file_size(AsigtPath(), ec);
+  return ec ? 0 : size;
+}
+
+// The record length the engine chose, from bytes 10-11 of its header.
+size_t AsigtRecordLength() {
+  unsigned char header[12] = {};
+  std::FILE* f = std::fopen(AsigtPath().c_str(), "rb");
+  if (!f) return 0;
+  size_t got = std::fread(header, 1, sizeof header, f);
+  std::fclose(f);
+  return got == sizeof header ? static_cast<size_t>(header[10] | header[11] << 8) : 0;
+}
+
+void BM_EngineWrite(benchmark::State& state) {
+  Env* env = Env::Default();
+  std::filesystem::create_directories(EngineFolder());
+  for (auto _ : state) {
+    std::unique_ptr<Table> t;
+    pontevia::Status s = Table::Create(env, EngineFolder(), "ASIGT", AsigtDef(), &t);
+    if (!s.ok()) return Fail(state, s);
+    for (int64_t i = 0; i < g_records && s.ok(); ++i) {
+      Line l = MakeLine(i);
+      s = t->Append();
+      if (s.ok()) s = t->SetText("CASIG", l.casig);
+      if (s.ok()) s = t->SetText("CPROF", "");
+      if (s.ok()) s = t->SetText("CGRUP", l.cgrup);
+      if (s.ok()) s = t->SetText("CAULA", "");
+      if (s.ok()) s = t->SetText("TURNO", "M");
+      if (s.ok()) s = t->SetText("NIVEL", l.nivel);
+      if (s.ok()) s = t->SetText("CURSO", l.curso);
+      if (s.ok()) s = t->SetText("GRUPO", l.grupo);
+      if (s.ok()) s = t->SetFloat("HORAS", l.horas);
+      if (s.ok()) s = t->SetText("SESIONES", l.sesiones);
+      if (s.ok()) s = t->Post();
+    }
+    if (s.ok()) s = t->Close();
+    if (!s.ok()) return Fail(state, s);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * AsigtBytes()));
+}
+
+void BM_EngineRead(benchmark::State& state) {
+  Env* env = Env::Default();
+  for (auto _ : state) {
+    std::unique_ptr<Table> t;
+    pontevia::Status s = Table::Open(env, EngineFolder(), "ASIGT", ShareMode::kShared, &t);
+    if (!s.ok()) return Fail(state, s);
+    size_t chars = 0;
+    double hours = 0;
+    int64_t n = 0;
+    for (s = t->First(); s.ok() && !t->Eof(); s = t->Next()) {
+      for (const char* f : {"CASIG", "CPROF", "CGRUP", "CAULA", "TURNO", "NIVEL", "CURSO", "GRUPO",
+                            "SESIONES", "NCONEX", "CTAREA"}) {
+        auto text = t->GetText(f);
+        if (!text.ok()) return Fail(state, text.status());
+        chars += text->size();
+      }
+      auto h = t->GetFloat("HORAS");
+      if (!h.ok()) return Fail(state, h.status());
+      hours += *h;
+      ++n;
+    }
+    if (s.ok()) s = t->Close();
+    if (!s.ok()) return Fail(state, s);
+    if (n != g_records) {
+      state.SkipWithError("the engine read back a different number of records");
+      return;
+    }
+    benchmark::DoNotOptimize(chars);
+    benchmark::DoNotOptimize(hours);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * AsigtBytes()));
+}
+
+// The same bytes through stdio with a large buffer: one fwrite per record of
+// a record formatted in place, then fflush and fclose.
+void BM_PlainWrite(benchmark::State& state) {
+  const uint64_t total = AsigtBytes();
+  const size_t record = AsigtRecordLength();
+  if (total == 0 || record < 100) {
+    state.SkipWithError("run BM_EngineWrite first: it sets the size to write");
+    return;
+  }
+  std::vector<char> buffer(1 << 20);
+  for (auto _ : state) {
+    std::FILE* f = std::fopen(PlainPath().c_str(), "wb");
+    if (!f) {
+      state.SkipWithError("cannot create the plain file");
+      return;
+    }
+    std::setvbuf(f, buffer.data(), _IOFBF, buffer.size());
+    std::vector<char> rec_buffer(record);
+    char* rec = rec_buffer.data();
+    uint64_t written = 0;
+    for (int64_t i = 0; written + record <= total; ++i, written += record) {
+      Line l = MakeLine(i);
+      std::memset(rec, ' ', record);
+      std::memcpy(rec + 1, l.casig, std::strlen(l.casig));
+      std::memcpy(rec + 21, l.cgrup, std::strlen(l.cgrup));
+      rec[80] = static_cast<char>('0' + static_cast<int>(l.horas));
+      std::fwrite(rec, 1, record, f);
+    }
+    std::fwrite(rec, 1, total - written, f);
+    bool ok = std::fflush(f) == 0 && !std::ferror(f);
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok) {
+      state.SkipWithError("write error on the plain file");
+      return;
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * total));
+}
+
+// Reads the plain file back one record at a time through a large stdio
+// buffer, touching every byte of each record.
+void BM_PlainRead(benchmark::State& state) {
+  const size_t record = AsigtRecordLength();
+  std::vector<char> buffer(1 << 20);
+  std::vector<char> rec_buffer(record);
+  for (auto _ : state) {
+    std::FILE* f = std::fopen(PlainPath().c_str(), "rb");
+    if (!f) {
+      state.SkipWithError("run BM_PlainWrite first");
+      return;
+    }
+    std::setvbuf(f, buffer.data(), _IOFBF, buffer.size());
+    char* rec = rec_buffer.data();
+    uint64_t sum = 0;
+    size_t got;
+    while ((got = std::fread(rec, 1, record, f)) > 0) {
+      for (size_t i = 0; i < got; ++i) sum += static_cast<unsigned char>(rec[i]) != ' ';
+    }
+    std::fclose(f);
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * AsigtBytes()));
+}
+
+// Keeps the fastest real time of every benchmark for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& r : runs) {
+      if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations == 0) continue;
+      double seconds = r.real_accumulated_time / static_cast<double>(r.iterations);
+      std::string name = r.run_name.function_name;
+      auto it = best_.find(name);
+      if (it == best_.end() || seconds < it->second) best_[name] = seconds;
+    }
+  }
+  double Best(const std::string& name) const {
+    auto it = best_.find(name);
+    return it == best_.end() ? 0 : it->second;
+  }
+
+ private:
+  std::map<std::string, double> best_;
+};
+
+}  // namespace
+
+BENCHMARK(BM_EngineWrite)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
+BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
+BENCHMARK(BM_EngineRead)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
+BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
+
+int main(int argc, char** argv) {
+  std::vector<char*> rest;
+  for (int i = 0; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a.rfind("--records=", 0) == 0) {
+      g_records = std::stoll(a.substr(10));
+    } else if (a.rfind("--dir=", 0) == 0) {
+      g_dir = a.substr(6);
+    } else {
+      rest.push_back(argv[i]);
+    }
+  }
+  if (g_dir.empty()) g_dir = (std::filesystem::temp_directory_path() / "pontevia_bench").string();
+  std::filesystem::create_directories(g_dir);
+  int rest_count = static_cast<int>(rest.size());
+  benchmark::Initialize(&rest_count, rest.data());
+
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  std::filesystem::remove_all(g_dir);
+
+  const double ew = reporter.Best("BM_EngineWrite"), pw = reporter.Best("BM_PlainWrite");
+  const double er = reporter.Best("BM_EngineRead"), pr = reporter.Best("BM_PlainRead");
+  if (ew <= 0 || pw <= 0 || er <= 0 || pr <= 0) {
+    std::cout << "\nNot every benchmark ran; no ratios.\n";
+    return 1;
+  }
+  std::printf("\n%lld ASIGT records, fastest of each:\n", static_cast<long long>(g_records));
+  std::printf("  write: engine %.3f s, plain %.3f s, ratio %.2f (target <= 1.5)\n", ew, pw, ew / pw);
+  std::printf("  read:  engine %.3f s, plain %.3f s, ratio %.2f (target <= 1.5)\n", er, pr, er / pr);
+  return 0;
+}
