@@ -57,6 +57,9 @@ Status ReadAllFromFd(int fd, const std::string& path, std::string* contents) {
   struct stat st;
   if (::fstat(fd, &st) != 0) return ReadError(path, Reason(errno));
   contents->clear();
+  // Room for the probe past the end below, so reading a large table never
+  // reallocates and copies it.
+  contents->reserve(static_cast<size_t>(st.st_size) + 65536);
   contents->resize(static_cast<size_t>(st.st_size));
   size_t done = 0;
   while (true) {

@@ -82,6 +82,9 @@ Status ReadAllFromHandle(HANDLE h, const std::string& path, std::string* content
   LARGE_INTEGER zero{};
   if (!::SetFilePointerEx(h, zero, nullptr, FILE_BEGIN)) return ReadError(path, Reason(::GetLastError()));
   contents->clear();
+  // Room for the probe past the end below, so reading a large table never
+  // reallocates and copies it.
+  contents->reserve(static_cast<size_t>(size.QuadPart) + 65536);
   contents->resize(static_cast<size_t>(size.QuadPart));
   size_t done = 0;
   while (true) {
