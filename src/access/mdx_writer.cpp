@@ -211,20 +211,6 @@ void WriteTagTable(const std::vector<TagPlan>& plans, std::string* file) {
   if (!plans.empty()) (*file)[kOffFirstTag] = 1;
 }
 
-Status WriteFileAtomically(Env* env, const std::string& path, const std::string& bytes) {
-  const std::string tmp = path + ".tmp";
-  std::unique_ptr<WritableFile> out;
-  Status s = env->NewWritableFile(tmp, &out);
-  if (s.ok()) s = out->Append(bytes);
-  if (out) {
-    Status closed = out->Close();
-    if (s.ok()) s = std::move(closed);
-  }
-  if (s.ok()) s = env->RenameFile(tmp, path);
-  if (!s.ok()) (void)env->RemoveFile(tmp);  // best effort; the first error is the one to report
-  return s;
-}
-
 }  // namespace
 
 Status WriteMdx(Env* env, const std::string& path, std::string_view table_name,
@@ -272,7 +258,7 @@ Status WriteMdx(Env* env, const std::string& path, std::string_view table_name,
     uint32_t root = WriteTree(plan, &file);
     WriteTagHeader(plan, root, &file);
   }
-  return WriteFileAtomically(env, path, file);
+  return ReplaceFileContents(env, path, [&file](WritableFile* out) { return out->Append(file); });
 }
 
 }  // namespace pontevia::access

@@ -59,9 +59,11 @@ struct Cell {
   std::string shown;  // for kFloat: typed in; the others are derived
 };
 
-Cell Text(std::string f, std::string v) { return Cell{std::move(f), Cell::kText, std::move(v)}; }
-Cell Bool(std::string f, bool v) { return Cell{std::move(f), Cell::kBool, "", v}; }
-Cell Int(std::string f, int64_t v) { return Cell{std::move(f), Cell::kInteger, "", false, v}; }
+Cell Text(std::string f, std::string v) {
+  return Cell{std::move(f), Cell::kText, std::move(v), false, 0, 0, ""};
+}
+Cell Bool(std::string f, bool v) { return Cell{std::move(f), Cell::kBool, "", v, 0, 0, ""}; }
+Cell Int(std::string f, int64_t v) { return Cell{std::move(f), Cell::kInteger, "", false, v, 0, ""}; }
 Cell Float(std::string f, double v, std::string shown) {
   return Cell{std::move(f), Cell::kFloat, "", false, 0, v, std::move(shown)};
 }

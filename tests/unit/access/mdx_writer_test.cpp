@@ -1,6 +1,7 @@
 // The production index writer and reader: the bytes of the worked example in
 // doc/mdx_format.md, trees of every height walked and searched, several tags,
-// refused inputs, and a failed write that must leave the old index in place.
+// refused inputs, a failed write that must leave the old index in place, the
+// tag a table writes on Close, and damaged files.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,74 +11,22 @@
 #include <map>
 #include <random>
 
+#include "access/dbf_table.h"
 #include "access/mdx_reader.h"
 #include "access/mdx_writer.h"
+#include "unit/testutil/fault_env.h"
+#include "unit/testutil/temp_folder.h"
 
 namespace pontevia::access {
 namespace {
 
 using ::testing::HasSubstr;
+using testing::FaultEnv;
+using testing::ReadBytes;
+using testing::TempFolder;
+using testing::WriteBytes;
 
-// Files in memory, with switches that make the next write fail.
-class MemEnv : public Env {
- public:
-  std::map<std::string, std::string> files;
-  bool fail_append = false;
-  bool fail_close = false;
-  bool fail_rename = false;
-
-  bool FileExists(const std::string& p) override { return files.count(p) != 0; }
-  bool DirectoryExists(const std::string&) override { return true; }
-  Status ReadFile(const std::string& p, std::string* c) override {
-    auto it = files.find(p);
-    if (it == files.end()) return Status::NotFound(p);
-    *c = it->second;
-    return Status::OK();
-  }
-  Status NewWritableFile(const std::string& p, std::unique_ptr<WritableFile>* out) override {
-    files[p].clear();
-    out->reset(new File(this, p));
-    return Status::OK();
-  }
-  Status RenameFile(const std::string& from, const std::string& to) override {
-    if (fail_rename) return Status::IoError("rename " + to);
-    files[to] = files[from];
-    files.erase(from);
-    return Status::OK();
-  }
-  Status RemoveFile(const std::string& p) override {
-    files.erase(p);
-    return Status::OK();
-  }
-  Status CopyFile(const std::string& from, const std::string& to) override {
-    files[to] = files[from];
-    return Status::OK();
-  }
-  Status CreateDirectories(const std::string&) override { return Status::OK(); }
-  Status RemoveDirectoryTree(const std::string&) override { return Status::OK(); }
-  Status ListDirectory(const std::string&, std::vector<std::string>*) override { return Status::OK(); }
-  Status LockFile(const std::string&, ShareMode, std::unique_ptr<FileLock>*) override {
-    return Status::OK();
-  }
-
- private:
-  class File : public WritableFile {
-   public:
-    File(MemEnv* env, std::string path) : env_(env), path_(std::move(path)) {}
-    Status Append(std::string_view d) override {
-      if (env_->fail_append) return Status::IoError("disco lleno: " + path_);
-      env_->files[path_].append(d);
-      return Status::OK();
-    }
-    Status Close() override {
-      return env_->fail_close ? Status::IoError("close " + path_) : Status::OK();
-    }
-
-   private:
-    MemEnv* env_;
-    std::string path_;
-  };
-};
+Env* env() { return Env::Default(); }
 
 std::string Pad(std::string s, int width) {
   s.resize(static_cast<size_t>(width), ' ');
@@ -90,9 +39,9 @@ MdxTag AbrevTag(std::vector<std::pair<std::string, uint32_t>> keys) {
   return tag;
 }
 
-std::unique_ptr<MdxReader> Reopen(MemEnv* env, const std::string& path) {
+std::unique_ptr<MdxReader> Reopen(const std::string& path) {
   std::unique_ptr<MdxReader> r;
-  Status s = MdxReader::Open(env, path, &r);
+  Status s = MdxReader::Open(env(), path, &r);
   EXPECT_TRUE(s.ok()) << s.message();
   return r;
 }
@@ -105,11 +54,12 @@ uint32_t U32(const std::string& b, size_t off) {
 
 // Expected bytes typed in from the worked example of doc/mdx_format.md.
 TEST(MdxWriter, TwoRecordExampleMatchesTheFormatDocument) {
-  MemEnv env;
-  ASSERT_TRUE(WriteMdx(&env, "MATIB.MDX", "MATIB", {AbrevTag({{"MAT1", 1}, {"FIS", 2}})}).ok());
-  const std::string& f = env.files["MATIB.MDX"];
+  TempFolder dir;
+  const std::string path = dir.File("MATIB.MDX");
+  ASSERT_TRUE(WriteMdx(env(), path, "MATIB", {AbrevTag({{"MAT1", 1}, {"FIS", 2}})}).ok());
+  const std::string f = ReadBytes(path);
   ASSERT_EQ(f.size(), 4096u);
-  EXPECT_FALSE(env.FileExists("MATIB.MDX.tmp"));
+  EXPECT_FALSE(env()->FileExists(path + ".tmp"));
 
   struct Run {
     size_t offset;
@@ -168,11 +118,11 @@ TEST(MdxWriter, WalkGivesKeyOrderAndSearchFindsFirstDuplicate) {
       key.resize(static_cast<size_t>(c.key_length), ' ');
       tag.keys.emplace_back(key, static_cast<uint32_t>(i + 1));
     }
-    MemEnv env;
-    ASSERT_TRUE(WriteMdx(&env, "T.MDX", "T", {tag}).ok());
-    auto r = Reopen(&env, "T.MDX");
+    TempFolder dir;
+    ASSERT_TRUE(WriteMdx(env(), dir.File("T.MDX"), "T", {tag}).ok());
+    auto r = Reopen(dir.File("T.MDX"));
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->page_count() * 512, env.files["T.MDX"].size());
+    EXPECT_EQ(r->page_count() * 512, ReadBytes(dir.File("T.MDX")).size());
 
     std::vector<MdxEntry> walked;
     ASSERT_TRUE(r->WalkTag("k", &walked).ok());
@@ -201,9 +151,9 @@ TEST(MdxWriter, SeveralTagsAreListedAndThreadedByName) {
   MdxTag nombre{"NOMBRE", "NOMBRE", 80, {{Pad("Física", 80), 1}}};
   MdxTag abrev = AbrevTag({{"FIS", 1}});
   MdxTag curso{"CURSO", "CURSO", 3, {{"1  ", 1}}};
-  MemEnv env;
-  ASSERT_TRUE(WriteMdx(&env, "M.MDX", "M", {nombre, abrev, curso}).ok());
-  auto r = Reopen(&env, "M.MDX");
+  TempFolder dir;
+  ASSERT_TRUE(WriteMdx(env(), dir.File("M.MDX"), "M", {nombre, abrev, curso}).ok());
+  auto r = Reopen(dir.File("M.MDX"));
   ASSERT_TRUE(r);
   ASSERT_EQ(r->tags().size(), 3u);
   EXPECT_EQ(r->tags()[0].name, "NOMBRE");
@@ -217,7 +167,7 @@ TEST(MdxWriter, SeveralTagsAreListedAndThreadedByName) {
 
   // NOMBRE is the root; ABREV < NOMBRE goes left; CURSO goes left, then
   // right of ABREV. Threads: left at 16, right at 17, parent at 18.
-  const std::string& f = env.files["M.MDX"];
+  const std::string f = ReadBytes(dir.File("M.MDX"));
   auto thread = [&f](int tag, int field) { return static_cast<int>(f[544 + 32 * (tag - 1) + field]); };
   EXPECT_EQ(thread(1, 16), 2);
   EXPECT_EQ(thread(2, 18), 1);
@@ -240,26 +190,65 @@ TEST(MdxWriter, RefusesKeysThatDoNotFitAndWritesNothing) {
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.why);
-    MemEnv env;
-    Status s = WriteMdx(&env, "X.MDX", "X", c.tags);
+    TempFolder dir;
+    Status s = WriteMdx(env(), dir.File("X.MDX"), "X", c.tags);
     EXPECT_EQ(s.code(), StatusCode::kInvalidArgument);
     EXPECT_THAT(s.message(), HasSubstr("X.MDX"));
-    EXPECT_TRUE(env.files.empty());
+    std::vector<std::string> names;
+    ASSERT_TRUE(env()->ListDirectory(dir.path(), &names).ok());
+    EXPECT_TRUE(names.empty());
   }
 }
 
+// Fails every file operation of the write in turn.
 TEST(MdxWriter, FailedWriteKeepsTheOldIndexAndLeavesNoTemporaryFile) {
-  for (int step = 0; step < 3; ++step) {
-    SCOPED_TRACE("failing step " + std::to_string(step));
-    MemEnv env;
-    env.files["MATIB.MDX"] = "old";
-    env.fail_append = step == 0;
-    env.fail_close = step == 1;
-    env.fail_rename = step == 2;
-    Status s = WriteMdx(&env, "MATIB.MDX", "MATIB", {AbrevTag({{"MAT1", 1}})});
-    EXPECT_EQ(s.code(), StatusCode::kIoError);
-    EXPECT_EQ(env.files["MATIB.MDX"], "old");
-    EXPECT_FALSE(env.FileExists("MATIB.MDX.tmp"));
+  TempFolder dir;
+  const std::string path = dir.File("MATIB.MDX");
+  for (int k = 0;; ++k) {
+    SCOPED_TRACE("failing operation " + std::to_string(k));
+    WriteBytes(path, "old");
+    FaultEnv faults;
+    faults.FailAt(k);
+    Status s = WriteMdx(&faults, path, "MATIB", {AbrevTag({{"MAT1", 1}})});
+    if (!faults.failed()) {
+      ASSERT_TRUE(s.ok()) << s.message();
+      EXPECT_GT(k, 2) << "create, append, close and rename were all failed once";
+      break;
+    }
+    EXPECT_FALSE(s.ok());
+    EXPECT_TRUE(ReadBytes(path) == "old") << "the old index was replaced";
+    EXPECT_FALSE(env()->FileExists(path + ".tmp"));
+  }
+}
+
+// The table writes its tag on Close: walked, it gives every record of the
+// table in key order.
+TEST(MdxWriter, TableCloseWritesTheTagOfEveryRecord) {
+  TempFolder dir;
+  TableDef def{{{"ABREV", FieldType::kCharacter, 10}, {"NOMBRE", FieldType::kCharacter, 80}},
+               {{"ABREV", "ABREV"}}};
+  const std::vector<std::string> codes = {"MAT1", "FIS", "", "MAT1", "ABCDEFGHIJKL", "fis", "\xD1U"};
+  std::unique_ptr<Table> t;
+  ASSERT_TRUE(Table::Create(env(), dir.path(), "MATIB", def, &t).ok());
+  for (const std::string& code : codes) {
+    ASSERT_TRUE(t->Append().ok());
+    ASSERT_TRUE(t->SetText("ABREV", code).ok());
+  }
+  ASSERT_TRUE(t->Close().ok());
+
+  auto r = Reopen(dir.File("MATIB.MDX"));
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->table_name(), "MATIB");
+  ASSERT_EQ(r->tags().size(), 1u);
+  EXPECT_EQ(r->tags()[0].expression, "ABREV");
+  std::vector<MdxEntry> e;
+  ASSERT_TRUE(r->WalkTag("ABREV", &e).ok());
+  const std::vector<std::pair<std::string, uint32_t>> want = {
+      {"", 3}, {"ABCDEFGHIJ", 5}, {"FIS", 2}, {"MAT1", 1}, {"MAT1", 4}, {"fis", 6}, {"\xD1U", 7}};
+  ASSERT_EQ(e.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(e[i].key, Pad(want[i].first, 10)) << i;
+    EXPECT_EQ(e[i].record, want[i].second) << i;
   }
 }
 
@@ -267,9 +256,9 @@ TEST(MdxWriter, FailedWriteKeepsTheOldIndexAndLeavesNoTemporaryFile) {
 TEST(MdxReader, RejectsDamagedFilesNamingTheFile) {
   MdxTag tag{"ABREV", "ABREV", 10, {}};
   for (uint32_t i = 1; i <= 5000; ++i) tag.keys.emplace_back(Pad("K" + std::to_string(i), 10), i);
-  MemEnv env;
-  ASSERT_TRUE(WriteMdx(&env, "DAÑO.MDX", "DANO", {tag}).ok());
-  const std::string good = env.files["DAÑO.MDX"];
+  TempFolder dir;
+  ASSERT_TRUE(WriteMdx(env(), dir.File("DAÑO.MDX"), "DANO", {tag}).ok());
+  const std::string good = ReadBytes(dir.File("DAÑO.MDX"));
   const uint32_t root = U32(good, 0x800);
   const size_t root_off = root * 512;
   const uint32_t first_child = U32(good, root_off + 8);
@@ -320,7 +309,7 @@ TEST(MdxReader, RejectsDamagedFilesNamingTheFile) {
   ASSERT_TRUE(MdxReader::FromBytes("DAÑO.MDX", good, &r).ok());
   std::vector<MdxEntry> e;
   EXPECT_EQ(r->WalkTag("NOMBRE", &e).code(), StatusCode::kNotFound);
-  EXPECT_EQ(MdxReader::Open(&env, "FALTA.MDX", &r).code(), StatusCode::kNotFound);
+  EXPECT_EQ(MdxReader::Open(env(), dir.File("FALTA.MDX"), &r).code(), StatusCode::kNotFound);
 }
 
 }  // namespace
