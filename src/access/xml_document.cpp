@@ -43,13 +43,8 @@ Status XmlNode::AppendChild(const XmlNode& child) {
 
 Status XmlDocument::Load(const std::string& path, std::unique_ptr<XmlDocument>* out) {
   out->reset();
-  Env* env = Env::Default();
-  if (!env->FileExists(path)) {
-    return Status::NotFound("No existe el archivo «" + path +
-                            "». Compruebe el nombre y la carpeta, y vuelva a elegirlo.");
-  }
   std::string bytes;
-  PONTEVIA_RETURN_IF_ERROR(env->ReadFile(path, &bytes));
+  PONTEVIA_RETURN_IF_ERROR(Env::Default()->ReadFile(path, &bytes));  // kNotFound names the file
   return LoadXmlBytes(bytes, path, out);
 }
 
@@ -90,7 +85,7 @@ std::vector<XmlNode> SelectByPath(const XmlNode& root, std::string_view absolute
 }
 
 Status NotWellFormed(const std::string& file_name, int line, int column, std::string_view detail) {
-  std::string msg = "El archivo «" + file_name + "» no es un documento XML bien formado";
+  std::string msg = "El archivo \"" + file_name + "\" no es un documento XML bien formado";
   if (line > 0) {
     msg += ": hay un error en la línea " + std::to_string(line);
     if (column > 0) msg += ", columna " + std::to_string(column);
@@ -101,7 +96,7 @@ Status NotWellFormed(const std::string& file_name, int line, int column, std::st
 }
 
 Status DeclarationsRefused(const std::string& file_name, int line) {
-  std::string msg = "El archivo «" + file_name + "» declara entidades o valores de atributos en su DTD";
+  std::string msg = "El archivo \"" + file_name + "\" declara entidades o valores de atributos en su DTD";
   if (line > 0) msg += " (línea " + std::to_string(line) + ")";
   msg += ", y por seguridad no se aceptan. Use el archivo tal como lo exporta GestIB.";
   return Status::BadInput(std::move(msg));

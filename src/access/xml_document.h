@@ -3,7 +3,8 @@
 // elements with attributes and save it. Two backends implement it: libxml2
 // (xml_libxml2.cpp) and MSXML "Microsoft.XMLDOM" through COM
 // (xml_msxml_win.cpp); CMake picks one. DTDs and external entities are never
-// loaded and entity expansion is bounded in both.
+// loaded, and a document that declares entities or attribute defaults is
+// refused, so there is no entity expansion to bound; both engines behave alike.
 //
 // Text crosses this surface as Windows-1252 bytes: attribute values read are
 // trimmed of leading and trailing characters with codes up to 32 and
@@ -43,11 +44,14 @@ class XmlNode {
   // Child elements named `name` (no path syntax), in document order.
   std::vector<XmlNode> Children(std::string_view name) const;
 
-  // Writing. The value is 1252 text. Setting a name again replaces its value
-  // and keeps its place.
+  // Writing. The value is 1252 text; control characters XML cannot carry
+  // (codes below 32 but tab, line feed, carriage return) are written as '?'.
+  // Setting a name again replaces its value and keeps its place. The name
+  // must be plain ASCII (letters, digits, '_', '-', '.', ':').
   Status SetAttribute(std::string_view name, std::string_view value);
   // Appends `child` (made by the same document's CreateElement) as the last
-  // child of this element.
+  // child of this element; an element placed elsewhere moves. Fails for a
+  // child of another document, or one that is this element or holds it.
   Status AppendChild(const XmlNode& child);
 
   XmlNodeImpl* impl() const { return impl_.get(); }
@@ -63,8 +67,9 @@ class XmlDocument {
   // Loads a file synchronously, in whatever encoding its declaration (or BOM)
   // names: UTF-8, UTF-16, ISO-8859-1, windows-1252. A file that is not
   // well-formed XML fails with kBadInput and a Spanish message that gives the
-  // file name, the line and the column of the fault; a missing or unreadable
-  // file fails with kNotFound or kIoError.
+  // file name, the line and the column of the fault (MSXML under Wine gives
+  // neither); so does a document declaring entities or attribute defaults. A
+  // missing or unreadable file fails with kNotFound or kIoError.
   static Status Load(const std::string& path, std::unique_ptr<XmlDocument>* out);
   // An empty document for writing.
   static Status Create(std::unique_ptr<XmlDocument>* out);
@@ -75,13 +80,16 @@ class XmlDocument {
   // document order. Only this simple form is supported.
   virtual std::vector<XmlNode> SelectNodes(std::string_view absolute_path) = 0;
 
-  // Writing.
+  // Writing. A null handle when `name` is not a plain ASCII name (see
+  // XmlNode::SetAttribute) or the engine refuses.
   virtual XmlNode CreateElement(std::string_view name) = 0;
-  // Makes `element` the document element.
+  // Makes `element` the document element; fails if there already is one.
   virtual Status AppendChild(const XmlNode& element) = 0;
-  // Writes the whole document as UTF-8, under a temporary name renamed into
+  // Writes the whole document as UTF-8 to `path` + ".tmp", renamed into
   // place once the write and flush have succeeded; an existing file is
-  // replaced. No declaration or whitespace of its own is promised.
+  // replaced, and on failure it is left as it was. No declaration or
+  // whitespace of its own is promised (libxml2 writes a UTF-8 declaration,
+  // MSXML none).
   virtual Status Save(const std::string& path) = 0;
 };
 

@@ -275,7 +275,7 @@ Status Libxml2Document::Save(const std::string& path) {
   const std::string temp = path + ".tmp";
   auto fail = [&](const Status& why) {
     (void)env->RemoveFile(temp);
-    return why.WithPrefix("No se pudo guardar el archivo «" + path + "»: ");
+    return why.WithPrefix("No se pudo guardar el archivo \"" + path + "\". ");
   };
 
   std::unique_ptr<WritableFile> file;
@@ -327,9 +327,23 @@ void OnAttributeDecl(void* ctx, const xmlChar*, const xmlChar*, int, int, const 
   Refuse(ctx);
 }
 
-// libxml2 keeps line numbers in 16 bits; a school file can be longer, and a
-// warning that points at the wrong line is worse than none. The full line
-// goes into psvi, which nothing else uses without schema validation.
+// libxml2 keeps line numbers in 16 bits and takes them where the start tag
+// ends; a school file can be longer, a tag can spread its attributes over
+// several lines, and a warning that points at the wrong line is worse than
+// none. The line where the tag opens goes into psvi, which nothing else uses
+// without schema validation. No '<' can stand inside a start tag, so the
+// last one before the parser's position opens it.
+int StartTagLine(const xmlParserInput* input) {
+  int line = input->line;
+  int newlines = 0;
+  for (const xmlChar* p = input->cur; p > input->base;) {
+    --p;
+    if (*p == '<') return line - newlines;
+    if (*p == '\n') ++newlines;
+  }
+  return line;
+}
+
 void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
                     int nb_namespaces, const xmlChar** namespaces, int nb_attributes, int nb_defaulted,
                     const xmlChar** attributes) {
@@ -338,7 +352,7 @@ void OnStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, 
   xmlSAX2StartElementNs(ctx, localname, prefix, uri, nb_namespaces, namespaces, nb_attributes, nb_defaulted,
                         attributes);
   if (ctxt->node != nullptr && ctxt->node != parent && ctxt->input != nullptr) {
-    ctxt->node->psvi = reinterpret_cast<void*>(static_cast<intptr_t>(ctxt->input->line));
+    ctxt->node->psvi = reinterpret_cast<void*>(static_cast<intptr_t>(StartTagLine(ctxt->input)));
   }
 }
 
@@ -391,6 +405,7 @@ std::string Reason(const xmlError* error) {
       break;
   }
   std::string english = error->message != nullptr ? error->message : "";
+  if (english.rfind("Excessive depth", 0) == 0) return "hay elementos anidados a más de 256 niveles";
   while (!english.empty() && (english.back() == '\n' || english.back() == ' ')) english.pop_back();
   return english;
 }
@@ -401,7 +416,7 @@ Status LoadXmlBytes(std::string_view bytes, const std::string& file_name, std::u
   out->reset();
   InitLibxml2();
   if (bytes.size() > static_cast<size_t>(INT_MAX)) {
-    return Status::BadInput("El archivo «" + file_name + "» es demasiado grande para leerlo (más de 2 GB).");
+    return Status::BadInput("El archivo \"" + file_name + "\" es demasiado grande para leerlo (más de 2 GB).");
   }
   // Messages the parser would print outside a context (encoding converters)
   // go nowhere; every fault reaches the caller as a Status instead.

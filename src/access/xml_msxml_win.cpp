@@ -221,6 +221,7 @@ class MsxmlNode final : public XmlNodeImpl {
   }
 
   IXMLDOMNode* node() const { return node_.get(); }
+  const std::shared_ptr<MsxmlShared>& shared() const { return shared_; }
 
  private:
   // Whether this node is `subtree` or lies inside it, which would make an
@@ -256,10 +257,6 @@ class MsxmlNode final : public XmlNodeImpl {
     return Status::OK();
   }
 
- public:
-  const std::shared_ptr<MsxmlShared>& shared() const { return shared_; }
-
- private:
   std::shared_ptr<MsxmlShared> shared_;
   ComPtr<IXMLDOMNode> node_;
 };
@@ -315,7 +312,7 @@ class MsxmlDocument final : public XmlDocument {
     const std::string temp = path + ".tmp";
     auto fail = [&](const Status& why) {
       (void)env->RemoveFile(temp);
-      return why.WithPrefix("No se pudo guardar el archivo «" + path + "»: ");
+      return why.WithPrefix("No se pudo guardar el archivo \"" + path + "\". ");
     };
     std::unique_ptr<WritableFile> file;
     Status s = env->NewWritableFile(temp, &file);
@@ -414,7 +411,7 @@ Status LoadXmlBytes(std::string_view bytes, const std::string& file_name, std::u
   out->reset();
   if (bytes.empty()) return NotWellFormed(file_name, 0, 0, "el archivo está vacío");
   if (bytes.size() > 0x7FFFFFFF) {
-    return Status::BadInput("El archivo «" + file_name + "» es demasiado grande para leerlo (más de 2 GB).");
+    return Status::BadInput("El archivo \"" + file_name + "\" es demasiado grande para leerlo (más de 2 GB).");
   }
   int declaration_line = 0;
   if (FindDeclaration(bytes, &declaration_line)) return DeclarationsRefused(file_name, declaration_line);
