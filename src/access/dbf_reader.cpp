@@ -100,6 +100,11 @@ std::string_view TrimNumber(std::string_view b) {
 }  // namespace
 
 Status ReadDbfLayout(const std::string& path, std::string_view bytes, DbfLayout* layout) {
+  return ReadDbfLayout(path, bytes, bytes.size(), layout);
+}
+
+Status ReadDbfLayout(const std::string& path, std::string_view head, uint64_t file_size, DbfLayout* layout) {
+  std::string_view bytes = head.substr(0, std::min<uint64_t>(head.size(), file_size));
   auto corrupt = [&path](const std::string& what) {
     return Status::Corrupt("El archivo \"" + path + "\" no es una tabla dBase válida o está dañado: " + what +
                            ".");
@@ -116,7 +121,7 @@ Status ReadDbfLayout(const std::string& path, std::string_view bytes, DbfLayout*
   l.production_index = bytes[dbf::kProductionIndexOffset] != 0;
   if (l.header_length < dbf::kHeaderSize + 1 || l.header_length > bytes.size()) {
     return corrupt("la longitud de la cabecera (" + std::to_string(l.header_length) +
-                   " bytes) no cabe en el archivo (" + std::to_string(bytes.size()) + " bytes)");
+                   " bytes) no cabe en el archivo (" + std::to_string(file_size) + " bytes)");
   }
   if (l.record_length < 2) {
     return corrupt("la longitud de registro (" + std::to_string(l.record_length) + ") es imposible");
@@ -139,8 +144,8 @@ Status ReadDbfLayout(const std::string& path, std::string_view bytes, DbfLayout*
   }
   const uint64_t end = static_cast<uint64_t>(l.header_length) +
                        static_cast<uint64_t>(l.record_count) * static_cast<uint64_t>(l.record_length);
-  if (end > bytes.size()) {
-    const uint64_t present = (bytes.size() - l.header_length) / l.record_length;
+  if (end > file_size) {
+    const uint64_t present = (file_size - l.header_length) / l.record_length;
     return corrupt("dice tener " + std::to_string(l.record_count) + " registros, pero solo hay " +
                    std::to_string(present) + " en el archivo (¿está cortado?)");
   }
@@ -148,10 +153,42 @@ Status ReadDbfLayout(const std::string& path, std::string_view bytes, DbfLayout*
   return Status::OK();
 }
 
+// The common case, "[-]digits[.digits]" with at most 15 digits, without
+// from_chars: the digits make an exact integer and dividing it by an exact
+// power of ten rounds correctly, so the result is the same. False when the
+// text is of another shape.
+bool ParseSimpleDecimal(std::string_view t, double* value) {
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  size_t i = 0;
+  const bool negative = t[0] == '-';
+  if (negative) i = 1;
+  int64_t m = 0;
+  int digits = 0, fraction = -1;
+  for (; i < t.size(); ++i) {
+    const char c = t[i];
+    if (c >= '0' && c <= '9') {
+      m = m * 10 + (c - '0');
+      if (++digits > 15) return false;
+      if (fraction >= 0) ++fraction;
+    } else if (c == '.' && fraction < 0) {
+      fraction = 0;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0) return false;
+  double v = static_cast<double>(m);
+  if (fraction > 0) v /= kPow10[fraction];
+  *value = negative ? -v : v;
+  return true;
+}
+
 DbfNumber ParseDbfNumber(std::string_view bytes, double* value) {
   *value = 0;
   std::string_view t = TrimNumber(bytes);
   if (t.empty()) return DbfNumber::kBlank;
+  if (ParseSimpleDecimal(t, value)) return DbfNumber::kValue;
   char buf[260];
   if (t.size() >= sizeof buf) return DbfNumber::kBad;
   size_t n = 0;

@@ -23,9 +23,17 @@ struct DbfLayout {
   std::vector<dbf::Field> fields;
 };
 
-// Checks `bytes` (the whole file; `path` names it in messages) and fills
-// *layout. On success every record 0..record_count-1 lies inside `bytes`
-// and every field inside its record.
+// The most a header can span (its length is 16 bits): reading this much of
+// the start of a file is always enough for ReadDbfLayout.
+constexpr size_t kMaxDbfHeadBytes = 65536;
+
+// Checks the start of a file of `file_size` bytes (`head`: its first
+// min(file_size, kMaxDbfHeadBytes) bytes or more; `path` names it in
+// messages) and fills *layout. On success the header lies inside `head`,
+// every record 0..record_count-1 inside the file and every field inside its
+// record.
+Status ReadDbfLayout(const std::string& path, std::string_view head, uint64_t file_size, DbfLayout* layout);
+// The same for a whole file in memory.
 Status ReadDbfLayout(const std::string& path, std::string_view bytes, DbfLayout* layout);
 
 enum class DbfNumber { kBlank, kValue, kBad };

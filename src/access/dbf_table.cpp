@@ -101,45 +101,135 @@ std::string NumberAsText(double v) {
 
 }  // namespace
 
+// Where the records live while the table is open:
+//  - kWindow: an opened table that is only read. Records are read from the
+//    held file through a window of about 1 MiB, so walking a big table costs
+//    what reading it sequentially costs, whatever its size.
+//  - kStream: a created table that is only appended to. Each posted record
+//    goes straight to the temporary file through its large buffer; the header
+//    counts are filled in on Close.
+//  - kMemory: any other use (an edit, an append to an opened table, a walk
+//    of a table being created). The whole file is in memory and is written
+//    back on Close. Tables are switched to it on the first such use.
+enum class Storage { kWindow, kStream, kMemory };
+
+constexpr size_t kWindowBytes = 1 << 20;
+
 struct Table::Rep {
   Env* env = nullptr;
   std::string name;  // without extension
   std::string path;  // NAME.DBF
+  std::string temp_path;
   std::string mdx_path;
-  std::unique_ptr<FileLock> lock;
+  std::unique_ptr<FileLock> lock;  // opened tables
   std::vector<FieldDef> defs;
   std::vector<dbf::Field> fields;
-  std::vector<IndexDef> indexes;  // set for created tables only
-  std::string image;              // header then records
-  std::string blank;              // a blank record, read at end of table
+  std::vector<IndexDef> indexes;  // created tables only
   size_t header_length = 0;
   size_t record_length = 0;
-  uint32_t count = 0;  // records in `image`, deleted ones included; a pending append is not counted
-  int64_t live = 0;    // records not deleted
-  uint32_t pos = 0;    // current record; == count at the end (or while appending)
+  std::string blank;  // a blank record, read at the end of the table
+
+  Storage storage = Storage::kMemory;
+  std::string image;  // kMemory: header then records
+  // kWindow
+  std::unique_ptr<char[]> window;
+  uint32_t window_records = 0;  // capacity
+  uint32_t window_first = 0;
+  uint32_t window_count = 0;
+  // kStream
+  std::unique_ptr<WritableFile> out;
+  std::string header;   // the header bytes written first
+  std::string current;  // the record being appended, then the last posted
+  std::vector<std::vector<std::pair<std::string, uint32_t>>> keys;  // per index
+
+  uint32_t count = 0;  // records, deleted ones included; a pending append is not counted
+  mutable int64_t live = -1;  // records not deleted; -1 until counted
+  uint32_t pos = 0;           // current record; == count at the end (or while appending)
+  const char* cur = nullptr;  // its bytes
   Mode mode = Mode::kBrowse;
   bool dirty = false;
   bool closed = false;
+  bool temp_written = false;   // temp_path exists and must go if the table is abandoned
   bool foreign_index = false;  // opened with a production index we cannot rebuild
   mutable size_t guess = 0;    // where the next field lookup starts
 
+  ~Rep() {
+    out.reset();
+    if (temp_written) env->RemoveFile(temp_path).ok();  // abandoned: best effort
+  }
+
   char* RecordAt(uint32_t i) { return image.data() + header_length + static_cast<size_t>(i) * record_length; }
-  const char* Current() const {
-    if (mode == Mode::kAppend || pos < count) {
-      return image.data() + header_length + static_cast<size_t>(pos) * record_length;
+
+  // Points `cur` at record `pos` (or at the blank record past the end).
+  void UpdateCurrent() {
+    switch (storage) {
+      case Storage::kMemory:
+        cur = (mode == Mode::kAppend || pos < count) ? RecordAt(pos) : blank.data();
+        break;
+      case Storage::kStream:
+        cur = (mode == Mode::kAppend || (count > 0 && pos == count - 1)) ? current.data() : blank.data();
+        break;
+      case Storage::kWindow:
+        cur = pos < count ? window.get() + static_cast<size_t>(pos - window_first) * record_length
+                          : blank.data();
+        break;
     }
-    return blank.data();
   }
-  std::string_view FieldBytes(int f) const {
-    const dbf::Field& d = fields[f];
-    return std::string_view(Current() + d.offset, static_cast<size_t>(d.width));
+
+  // Moves to record p (count: past the end), reading its window if needed.
+  Status Seek(uint32_t p) {
+    pos = p < count ? p : count;
+    if (storage == Storage::kWindow && pos < count &&
+        (pos < window_first || pos >= window_first + window_count)) {
+      const uint32_t n = std::min(window_records, count - pos);
+      const size_t want = static_cast<size_t>(n) * record_length;
+      size_t got = 0;
+      Status s = lock->ReadAt(header_length + static_cast<uint64_t>(pos) * record_length, want, window.get(), &got);
+      if (!s.ok()) {
+        window_count = 0;
+        pos = count;
+        UpdateCurrent();
+        return s.WithPrefix("No se puede leer la tabla " + name + ": ");
+      }
+      if (got < want) {
+        window_count = 0;
+        pos = count;
+        UpdateCurrent();
+        return Status::Corrupt("El archivo \"" + path + "\" de la tabla " + name +
+                               " se ha acortado mientras se leía: ¿lo está cambiando otro programa?");
+      }
+      window_first = pos;
+      window_count = n;
+    }
+    UpdateCurrent();
+    return Status::OK();
   }
-  uint32_t RecordNumber() const { return pos + 1; }
+
+  Status SkipDeleted() {
+    while (pos < count && cur[0] == dbf::kRecordDeleted) PONTEVIA_RETURN_IF_ERROR(Seek(pos + 1));
+    return Status::OK();
+  }
+
+  static bool SameBytes(const std::string& a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
 
   int Find(std::string_view field) const {
     const size_t n = fields.size();
-    // Callers mostly set and read fields in table order, so the field after
-    // the last one found is tried first.
+    // Callers mostly set and read fields in table order, so the search
+    // starts after the last field found, and names given as stored (upper
+    // case) are matched before case folding is tried.
+    for (size_t k = 0; k < n; ++k) {
+      const size_t i = guess + k < n ? guess + k : guess + k - n;
+      if (SameBytes(fields[i].name, field)) {
+        guess = i + 1 == n ? 0 : i + 1;
+        return static_cast<int>(i);
+      }
+    }
     for (size_t k = 0; k < n; ++k) {
       const size_t i = (guess + k) % n;
       if (text::EqualsIgnoreCase(fields[i].name, field)) {
@@ -150,24 +240,97 @@ struct Table::Rep {
     return -1;
   }
 
-  void SkipDeleted() {
-    while (pos < count && RecordAt(pos)[0] == dbf::kRecordDeleted) ++pos;
-  }
-
   Status PostPending() {
     if (mode == Mode::kAppend) {
+      if (storage == Storage::kStream) {
+        mode = Mode::kBrowse;  // even on failure: the record is not retried
+        PONTEVIA_RETURN_IF_ERROR(out->Append(current));
+        for (size_t k = 0; k < indexes.size(); ++k) {
+          const dbf::Field& f = fields[IndexedField(k)];
+          keys[k].emplace_back(current.substr(f.offset, static_cast<size_t>(f.width)), count + 1);
+        }
+      }
       ++count;
-      ++live;
+      if (live >= 0) ++live;
       dirty = true;
     } else if (mode == Mode::kEdit) {
       dirty = true;
     }
     mode = Mode::kBrowse;
+    UpdateCurrent();
     return Status::OK();
   }
 
+  int IndexedField(size_t k) const {
+    for (size_t i = 0; i < fields.size(); ++i) {
+      if (fields[i].name == indexes[k].field) return static_cast<int>(i);
+    }
+    return -1;
+  }
+
+  // Brings every record into memory (see Storage). Keeps the position.
+  Status Materialize() {
+    if (storage == Storage::kMemory) return Status::OK();
+    const std::string prefix = "No se puede leer la tabla " + name + ": ";
+    if (storage == Storage::kWindow) {
+      PONTEVIA_RETURN_IF_ERROR(lock->ReadAll(&image).WithPrefix(prefix));
+      window.reset();
+      window_count = 0;
+    } else {
+      // What was streamed so far becomes the memory image; Close writes the
+      // temporary file afresh.
+      StampDbfHeader(count, &header);
+      Status s = out->WriteAt(0, header);
+      if (s.ok()) s = out->Close();
+      out.reset();
+      if (s.ok()) s = env->ReadFile(temp_path, &image);
+      if (!s.ok()) return s.WithPrefix(prefix);
+      keys.clear();
+    }
+    const size_t size = header_length + static_cast<size_t>(count) * record_length;
+    if (image.size() < size) {
+      return Status::Corrupt("El archivo \"" + path + "\" de la tabla " + name +
+                             " se ha acortado mientras se leía: ¿lo está cambiando otro programa?");
+    }
+    image.resize(size);  // whatever follows the records (0x1A, junk) goes; appends go here
+    storage = Storage::kMemory;
+    CountLive();
+    UpdateCurrent();
+    return Status::OK();
+  }
+
+  void CountLive() const {
+    if (live >= 0) return;
+    int64_t n = 0;
+    if (storage == Storage::kMemory) {
+      const char* p = image.data() + header_length;
+      for (uint32_t i = 0; i < count; ++i, p += record_length) n += *p != dbf::kRecordDeleted;
+    } else {
+      // A separate pass over the flags, through a buffer of its own so that
+      // the walk's window stays put.
+      std::unique_ptr<char[]> buf(new char[kWindowBytes]);
+      const uint32_t per = std::max<uint32_t>(1, static_cast<uint32_t>(kWindowBytes / record_length));
+      for (uint32_t first = 0; first < count; first += per) {
+        const uint32_t k = std::min(per, count - first);
+        size_t got = 0;
+        if (!lock->ReadAt(header_length + static_cast<uint64_t>(first) * record_length,
+                          static_cast<size_t>(k) * record_length, buf.get(), &got).ok()) {
+          return;  // the walk will report the failure; the count stays unknown
+        }
+        for (size_t off = 0; off + record_length <= got; off += record_length) {
+          n += buf[off] != dbf::kRecordDeleted;
+        }
+      }
+    }
+    live = n;
+  }
+
   // --- messages -----------------------------------------------------------
+  uint32_t RecordNumber() const { return pos + 1; }
   std::string FieldName(int f) const { return U8(fields[f].name); }
+  std::string_view FieldBytes(int f) const {
+    return std::string_view(cur + fields[f].offset, static_cast<size_t>(fields[f].width));
+  }
   Status NoSuchField(std::string_view field) const {
     return Status::InvalidArgument("La tabla " + name + " no tiene el campo \"" + U8(field) + "\".");
   }
@@ -221,14 +384,15 @@ struct Table::Rep {
     return Status::OK();
   }
 
-  char* Writable(int f) { return RecordAt(pos) + fields[f].offset; }
+  // Only while editing or appending, when `cur` is the record's own buffer.
+  char* Writable(int f) { return const_cast<char*>(cur) + fields[f].offset; }
 
   void PutText(int f, std::string_view value) {
     const size_t width = static_cast<size_t>(fields[f].width);
     const size_t n = std::min(value.size(), width);  // longer text is cut, as the BDE does
-    char* out = Writable(f);
-    std::memcpy(out, value.data(), n);
-    std::memset(out + n, ' ', width - n);
+    char* o = Writable(f);
+    std::memcpy(o, value.data(), n);
+    std::memset(o + n, ' ', width - n);
   }
 
   Status PutNumber(int f, double v) {
@@ -336,14 +500,27 @@ Status Table::Create(Env* env, const std::string& folder, const std::string& tab
     }
   }
 
-  rep->image = BuildDbfHeader(rep->fields, !rep->indexes.empty());
-  rep->header_length = rep->image.size();
+  rep->header = BuildDbfHeader(rep->fields, !rep->indexes.empty());
+  rep->header_length = rep->header.size();
   rep->record_length = offset;
   rep->blank.assign(rep->record_length, ' ');
+  rep->current = rep->blank;
+  rep->keys.resize(rep->indexes.size());
+  rep->live = 0;
   rep->dirty = true;  // an empty table is written on Close too
   for (const dbf::Field& f : rep->fields) {
     rep->defs.push_back(FieldDef{f.name, KindOf(f), f.width, f.decimals, f.type});
   }
+  // The records stream into NAME.DBF.tmp as they are posted; Close fills in
+  // the header and renames the file into place.
+  rep->temp_path = rep->path + ".tmp";
+  Status s = env->NewWritableFile(rep->temp_path, &rep->out);
+  if (!s.ok()) return s.WithPrefix("No se puede crear la tabla " + name + ": ");
+  rep->temp_written = true;
+  s = rep->out->Append(rep->header);
+  if (!s.ok()) return s.WithPrefix("No se puede crear la tabla " + name + ": ");
+  rep->storage = Storage::kStream;
+  rep->UpdateCurrent();
   out->reset(new Table(std::move(rep)));
   return Status::OK();
 }
@@ -360,12 +537,19 @@ Status Table::Open(Env* env, const std::string& folder, const std::string& table
     std::vector<std::string> variants = CaseVariants(env, folder, rep->name + ".DBF");
     if (!variants.empty()) rep->path = variants.front();
   }
+  rep->temp_path = rep->path + ".tmp";
   Status s = env->LockFile(rep->path, mode, &rep->lock);
   if (!s.ok()) return s.WithPrefix(prefix);
-  s = rep->lock->ReadAll(&rep->image);
+  uint64_t size = 0;
+  s = rep->lock->Size(&size);
   if (!s.ok()) return s.WithPrefix(prefix);
+  std::string head(static_cast<size_t>(std::min<uint64_t>(size, kMaxDbfHeadBytes)), '\0');
+  size_t got = 0;
+  s = rep->lock->ReadAt(0, head.size(), head.data(), &got);
+  if (!s.ok()) return s.WithPrefix(prefix);
+  head.resize(got);
   DbfLayout layout;
-  s = ReadDbfLayout(rep->path, rep->image, &layout);
+  s = ReadDbfLayout(rep->path, head, size, &layout);
   if (!s.ok()) return s.WithPrefix(prefix);
 
   rep->header_length = layout.header_length;
@@ -373,58 +557,78 @@ Status Table::Open(Env* env, const std::string& folder, const std::string& table
   rep->count = layout.record_count;
   rep->fields = std::move(layout.fields);
   rep->foreign_index = layout.production_index;
-  // Whatever follows the records (0x1A, junk) is dropped; appends go here.
-  rep->image.resize(rep->header_length + static_cast<size_t>(rep->count) * rep->record_length);
   rep->blank.assign(rep->record_length, ' ');
-  for (uint32_t i = 0; i < rep->count; ++i) {
-    if (rep->RecordAt(i)[0] != dbf::kRecordDeleted) ++rep->live;
-  }
   for (const dbf::Field& f : rep->fields) {
     rep->defs.push_back(FieldDef{f.name, KindOf(f), f.width, f.decimals, f.type});
   }
-  rep->SkipDeleted();
+  rep->storage = Storage::kWindow;
+  rep->window_records = std::max<uint32_t>(1, static_cast<uint32_t>(kWindowBytes / rep->record_length));
+  rep->window_records = std::min(rep->window_records, std::max<uint32_t>(1, rep->count));
+  rep->window.reset(new char[static_cast<size_t>(rep->window_records) * rep->record_length]);
+  // Like the BDE, an opened table stands on its first record.
+  s = rep->Seek(0);
+  if (s.ok()) s = rep->SkipDeleted();
+  if (!s.ok()) return s;
   out->reset(new Table(std::move(rep)));
   return Status::OK();
 }
 
 const std::string& Table::name() const { return rep_->name; }
 const std::vector<FieldDef>& Table::fields() const { return rep_->defs; }
-int64_t Table::RecordCount() const { return rep_->live; }
+
+int64_t Table::RecordCount() const {
+  rep_->CountLive();
+  return rep_->live >= 0 ? rep_->live : rep_->count;
+}
 
 Status Table::First() {
-  if (rep_->closed) return rep_->Closed();
-  PONTEVIA_RETURN_IF_ERROR(rep_->PostPending());
-  rep_->pos = 0;
-  rep_->SkipDeleted();
-  return Status::OK();
+  Rep& r = *rep_;
+  if (r.closed) return r.Closed();
+  PONTEVIA_RETURN_IF_ERROR(r.PostPending());
+  if (r.storage == Storage::kStream && r.count > 0) PONTEVIA_RETURN_IF_ERROR(r.Materialize());
+  PONTEVIA_RETURN_IF_ERROR(r.Seek(0));
+  return r.SkipDeleted();
 }
 
 Status Table::Next() {
-  if (rep_->closed) return rep_->Closed();
-  PONTEVIA_RETURN_IF_ERROR(rep_->PostPending());
-  if (rep_->pos < rep_->count) ++rep_->pos;
-  rep_->SkipDeleted();
-  return Status::OK();
+  Rep& r = *rep_;
+  if (r.closed) return r.Closed();
+  PONTEVIA_RETURN_IF_ERROR(r.PostPending());
+  // While a table is being created only its last record is at hand, and
+  // nothing follows it.
+  if (r.storage == Storage::kStream) return r.Seek(r.count);
+  PONTEVIA_RETURN_IF_ERROR(r.Seek(r.pos < r.count ? r.pos + 1 : r.count));
+  return r.SkipDeleted();
 }
 
 bool Table::Eof() const { return rep_->mode != Mode::kAppend && rep_->pos >= rep_->count; }
 
 Status Table::Append() {
-  if (rep_->closed) return rep_->Closed();
-  if (rep_->foreign_index) return rep_->ForeignIndex();
-  PONTEVIA_RETURN_IF_ERROR(rep_->PostPending());
-  rep_->image.append(rep_->blank);
-  rep_->pos = rep_->count;
-  rep_->mode = Mode::kAppend;
+  Rep& r = *rep_;
+  if (r.closed) return r.Closed();
+  if (r.foreign_index) return r.ForeignIndex();
+  PONTEVIA_RETURN_IF_ERROR(r.PostPending());
+  if (r.storage == Storage::kWindow) PONTEVIA_RETURN_IF_ERROR(r.Materialize());
+  if (r.storage == Storage::kStream) {
+    std::memcpy(r.current.data(), r.blank.data(), r.record_length);
+  } else {
+    r.image.append(r.blank);
+  }
+  r.pos = r.count;
+  r.mode = Mode::kAppend;
+  r.UpdateCurrent();
   return Status::OK();
 }
 
 Status Table::Edit() {
-  if (rep_->closed) return rep_->Closed();
-  if (rep_->foreign_index) return rep_->ForeignIndex();
-  if (rep_->mode != Mode::kBrowse) return Status::OK();  // already pending
-  if (rep_->pos >= rep_->count) return rep_->NoCurrentRecord();
-  rep_->mode = Mode::kEdit;
+  Rep& r = *rep_;
+  if (r.closed) return r.Closed();
+  if (r.foreign_index) return r.ForeignIndex();
+  if (r.mode != Mode::kBrowse) return Status::OK();  // already pending
+  if (r.pos >= r.count) return r.NoCurrentRecord();
+  PONTEVIA_RETURN_IF_ERROR(r.Materialize());
+  r.mode = Mode::kEdit;
+  r.UpdateCurrent();
   return Status::OK();
 }
 
@@ -613,10 +817,11 @@ Result<bool> Table::GetBool(int f) const {
 
 std::string_view Table::TextView(int f) const {
   if (rep_->closed || f < 0 || static_cast<size_t>(f) >= rep_->fields.size()) return std::string_view();
-  std::string_view b = rep_->FieldBytes(f);
-  // The BDE hands text out as C strings: a 0x00 ends it.
-  b = b.substr(0, std::min(b.find('\0'), b.size()));
-  return text::TrimRightBlanks(b);
+  const char* p = rep_->cur + rep_->fields[f].offset;
+  size_t n = static_cast<size_t>(rep_->fields[f].width);
+  // Some programs pad text with 0x00 rather than blanks; both go.
+  while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
+  return std::string_view(p, n);
 }
 
 Status Table::Close() {
@@ -631,22 +836,37 @@ Status Table::Close() {
   const std::string prefix = "No se puede guardar la tabla " + r.name + ": ";
   if (!r.indexes.empty()) {
     std::vector<MdxTag> tags;
-    for (const IndexDef& idx : r.indexes) {
-      const int f = r.Find(idx.field);
+    for (size_t k = 0; k < r.indexes.size(); ++k) {
+      const dbf::Field& f = r.fields[r.IndexedField(k)];
       MdxTag tag;
-      tag.name = idx.tag;
-      tag.expression = r.fields[f].name;
-      tag.key_length = r.fields[f].width;
-      tag.keys.reserve(r.count);
-      for (uint32_t i = 0; i < r.count; ++i) {
-        tag.keys.emplace_back(std::string(r.RecordAt(i) + r.fields[f].offset, r.fields[f].width), i + 1);
+      tag.name = r.indexes[k].tag;
+      tag.expression = f.name;
+      tag.key_length = f.width;
+      if (r.storage == Storage::kStream) {
+        tag.keys = std::move(r.keys[k]);
+      } else {
+        tag.keys.reserve(r.count);
+        for (uint32_t i = 0; i < r.count; ++i) {
+          tag.keys.emplace_back(std::string(r.RecordAt(i) + f.offset, static_cast<size_t>(f.width)), i + 1);
+        }
       }
       tags.push_back(std::move(tag));
     }
     s = WriteMdx(r.env, r.mdx_path, r.name, tags);
     if (!s.ok()) return s.WithPrefix(prefix);
   }
-  s = WriteDbfImage(r.env, r.path, r.count, &r.image);
+  if (r.storage == Storage::kStream) {
+    StampDbfHeader(r.count, &r.header);
+    const char eof = static_cast<char>(dbf::kEndOfFile);
+    s = r.out->Append(std::string_view(&eof, 1));
+    if (s.ok()) s = r.out->WriteAt(0, r.header);
+    if (s.ok()) s = r.out->Close();
+    r.out.reset();
+    if (s.ok()) s = r.env->RenameFile(r.temp_path, r.path);
+    if (s.ok()) r.temp_written = false;  // it is the table now
+  } else {
+    s = WriteDbfImage(r.env, r.path, r.count, &r.image);
+  }
   if (!s.ok()) {
     // A new index without its table would only mislead the next reader.
     if (!r.indexes.empty()) r.env->RemoveFile(r.mdx_path).ok();

@@ -123,9 +123,9 @@ class Table {
   Result<int64_t> GetInteger(int field) const;
   Result<std::string> GetNumberText(int field) const;
   Result<bool> GetBool(int field) const;
-  // A view into the record buffer of a character field (trailing blanks
-  // removed, cut at a 0x00), valid until the next move, write or Close().
-  // Empty for a bad position.
+  // A view into the record buffer of a character field (trailing blanks and
+  // 0x00 bytes removed), valid until the next move, write or Close(). Empty
+  // for a bad position.
   std::string_view TextView(int field) const;
 
   // Stores pending changes (post), writes the table and, when it has index

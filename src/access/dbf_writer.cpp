@@ -55,6 +55,31 @@ std::string BuildDbfHeader(const std::vector<dbf::Field>& fields, bool productio
 
 bool FormatDbfNumber(double value, int width, int decimals, char* out) {
   if (!std::isfinite(value)) return false;
+  // Common case without to_chars: when value * 10^decimals comes out as a
+  // whole number below 2^52, the exact product lies within half a unit of
+  // it, so that whole number is also what correct rounding gives.
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  if (decimals >= 0 && decimals <= 9) {
+    const double scaled = value * kPow10[decimals];
+    if (std::fabs(scaled) < 4503599627370496.0 && std::floor(scaled) == scaled) {
+      int64_t n = static_cast<int64_t>(scaled);
+      const bool negative = n < 0;
+      uint64_t u = negative ? static_cast<uint64_t>(-n) : static_cast<uint64_t>(n);
+      char buf[32];
+      char* p = buf + sizeof buf;
+      for (int d = 0; d < decimals; ++d) {
+        *--p = static_cast<char>('0' + u % 10);
+        u /= 10;
+      }
+      if (decimals > 0) *--p = '.';
+      do {
+        *--p = static_cast<char>('0' + u % 10);
+        u /= 10;
+      } while (u != 0);
+      if (negative) *--p = '-';
+      return PlaceRight(p, static_cast<size_t>(buf + sizeof buf - p), width, out);
+    }
+  }
   char buf[400];  // the longest fixed form of a double (about 310 digits) and decimals
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::fixed, decimals);
   if (ec != std::errc()) return false;
@@ -80,14 +105,18 @@ bool FormatDbfInteger(int64_t value, int width, int decimals, char* out) {
   return PlaceRight(buf, n, width, out);
 }
 
-Status WriteDbfImage(Env* env, const std::string& path, uint32_t record_count, std::string* image) {
+void StampDbfHeader(uint32_t record_count, std::string* bytes) {
   std::time_t now = std::time(nullptr);
   const std::tm* today = std::localtime(&now);  // single-threaded core; see dbf_table.h
   const int years = today ? today->tm_year : 0;
-  (*image)[dbf::kDateOffset] = static_cast<char>(years < 0 ? 0 : years > 255 ? 255 : years);
-  (*image)[dbf::kDateOffset + 1] = static_cast<char>(today ? today->tm_mon + 1 : 1);
-  (*image)[dbf::kDateOffset + 2] = static_cast<char>(today ? today->tm_mday : 1);
-  PutU32(image, dbf::kRecordCountOffset, record_count);
+  (*bytes)[dbf::kDateOffset] = static_cast<char>(years < 0 ? 0 : years > 255 ? 255 : years);
+  (*bytes)[dbf::kDateOffset + 1] = static_cast<char>(today ? today->tm_mon + 1 : 1);
+  (*bytes)[dbf::kDateOffset + 2] = static_cast<char>(today ? today->tm_mday : 1);
+  PutU32(bytes, dbf::kRecordCountOffset, record_count);
+}
+
+Status WriteDbfImage(Env* env, const std::string& path, uint32_t record_count, std::string* image) {
+  StampDbfHeader(record_count, image);
   return ReplaceFileContents(env, path, [image](WritableFile* file) {
     PONTEVIA_RETURN_IF_ERROR(file->Append(*image));
     const char eof = static_cast<char>(dbf::kEndOfFile);

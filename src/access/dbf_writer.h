@@ -27,6 +27,10 @@ std::string BuildDbfHeader(const std::vector<dbf::Field>& fields, bool productio
 bool FormatDbfNumber(double value, int width, int decimals, char* out);
 bool FormatDbfInteger(int64_t value, int width, int decimals, char* out);
 
+// Puts today's date and `record_count` into the header at the start of
+// *bytes (at least the 32 header bytes).
+void StampDbfHeader(uint32_t record_count, std::string* bytes);
+
 // Stamps today's date and `record_count` into the header at the start of
 // *image (header + records, record_count of them) and writes it, followed by
 // 0x1A, to `path` through a temporary file renamed into place.

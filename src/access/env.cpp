@@ -14,6 +14,10 @@ bool IsSeparator(char c) { return c == '/'; }
 
 }  // namespace
 
+Status WritableFile::WriteAt(uint64_t offset, std::string_view data) {
+  return Status::InvalidArgument("Este tipo de archivo no admite reescribir lo ya escrito.");
+}
+
 Status ReplaceFileContents(Env* env, const std::string& path,
                            const std::function<Status(WritableFile*)>& fill) {
   const std::string temp = path + ".tmp";

@@ -23,6 +23,12 @@ class WritableFile {
   virtual ~WritableFile() = default;
   virtual Status Append(std::string_view data) = 0;
   virtual Status Close() = 0;
+  // Overwrites bytes already appended, `offset` bytes from the start of the
+  // file, flushing the buffer first; later Appends still go to the end. The
+  // table engine fills in a header whose counts are known only at the end
+  // this way. An implementation that cannot may keep this default, which
+  // refuses; then tables cannot be created through it.
+  virtual Status WriteAt(uint64_t offset, std::string_view data);
 };
 
 // How a file is held open while it is read or rewritten. Exclusive means what
@@ -38,6 +44,10 @@ class FileLock {
   // this way because on Windows an exclusive hold keeps out every other open,
   // this process's own included.
   virtual Status ReadAll(std::string* contents) = 0;
+  // Up to `n` bytes from `offset` into `out`; *got < n only at the end of the
+  // file. Lets a large table be walked through a small window.
+  virtual Status ReadAt(uint64_t offset, size_t n, char* out, size_t* got) = 0;
+  virtual Status Size(uint64_t* size) = 0;
 };
 
 class Env {

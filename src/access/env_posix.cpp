@@ -53,6 +53,21 @@ Status WriteAll(int fd, const char* data, size_t size, const std::string& path) 
   return Status::OK();
 }
 
+Status ReadAtFromFd(int fd, const std::string& path, uint64_t offset, size_t n, char* out, size_t* got) {
+  size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::pread(fd, out + done, n - done, static_cast<off_t>(offset + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return ReadError(path, Reason(errno));
+    }
+    if (r == 0) break;
+    done += static_cast<size_t>(r);
+  }
+  *got = done;
+  return Status::OK();
+}
+
 Status ReadAllFromFd(int fd, const std::string& path, std::string* contents) {
   struct stat st;
   if (::fstat(fd, &st) != 0) return ReadError(path, Reason(errno));
@@ -98,6 +113,24 @@ class PosixWritableFile final : public WritableFile {
     return Status::OK();
   }
 
+  Status WriteAt(uint64_t offset, std::string_view data) override {
+    if (fd_ < 0) return WriteError(path_, "el archivo ya estaba cerrado");
+    PONTEVIA_RETURN_IF_ERROR(Flush());
+    const char* p = data.data();
+    size_t left = data.size();
+    while (left > 0) {
+      ssize_t n = ::pwrite(fd_, p, left, static_cast<off_t>(offset));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return WriteError(path_, Reason(errno));
+      }
+      p += n;
+      offset += static_cast<uint64_t>(n);
+      left -= static_cast<size_t>(n);
+    }
+    return Status::OK();
+  }
+
   Status Close() override {
     if (fd_ < 0) return Status::OK();
     Status s = Flush();
@@ -125,6 +158,15 @@ class PosixFileLock final : public FileLock {
   PosixFileLock(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
   ~PosixFileLock() override { ::close(fd_); }  // closing releases the flock
   Status ReadAll(std::string* contents) override { return ReadAllFromFd(fd_, path_, contents); }
+  Status ReadAt(uint64_t offset, size_t n, char* out, size_t* got) override {
+    return ReadAtFromFd(fd_, path_, offset, n, out, got);
+  }
+  Status Size(uint64_t* size) override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return ReadError(path_, Reason(errno));
+    *size = static_cast<uint64_t>(st.st_size);
+    return Status::OK();
+  }
 
  private:
   std::string path_;

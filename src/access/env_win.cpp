@@ -102,6 +102,28 @@ Status ReadAllFromHandle(HANDLE h, const std::string& path, std::string* content
   return Status::OK();
 }
 
+Status ReadAtFromHandle(HANDLE h, const std::string& path, uint64_t offset, size_t n, char* out, size_t* got) {
+  size_t done = 0;
+  while (done < n) {
+    OVERLAPPED at{};
+    const uint64_t pos = offset + done;
+    at.Offset = static_cast<DWORD>(pos & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(pos >> 32);
+    const size_t want = n - done;
+    const DWORD chunk = want > (1u << 30) ? (1u << 30) : static_cast<DWORD>(want);
+    DWORD r = 0;
+    if (!::ReadFile(h, out + done, chunk, &r, &at)) {
+      const DWORD err = ::GetLastError();
+      if (err == ERROR_HANDLE_EOF) break;
+      return ReadError(path, Reason(err));
+    }
+    if (r == 0) break;
+    done += r;
+  }
+  *got = done;
+  return Status::OK();
+}
+
 class WinWritableFile final : public WritableFile {
  public:
   WinWritableFile(std::string path, HANDLE h)
@@ -118,6 +140,31 @@ class WinWritableFile final : public WritableFile {
     if (data.size() >= kWriteBufferSize) return WriteAll(handle_.get(), data.data(), data.size(), path_);
     std::memcpy(buffer_.get(), data.data(), data.size());
     used_ = data.size();
+    return Status::OK();
+  }
+
+  Status WriteAt(uint64_t offset, std::string_view data) override {
+    if (!handle_.valid()) return WriteError(path_, "el archivo ya estaba cerrado");
+    PONTEVIA_RETURN_IF_ERROR(Flush());
+    size_t done = 0;
+    while (done < data.size()) {
+      OVERLAPPED at{};
+      const uint64_t pos = offset + done;
+      at.Offset = static_cast<DWORD>(pos & 0xFFFFFFFFu);
+      at.OffsetHigh = static_cast<DWORD>(pos >> 32);
+      const size_t want = data.size() - done;
+      const DWORD chunk = want > (1u << 30) ? (1u << 30) : static_cast<DWORD>(want);
+      DWORD written = 0;
+      if (!::WriteFile(handle_.get(), data.data() + done, chunk, &written, &at)) {
+        return WriteError(path_, Reason(::GetLastError()));
+      }
+      done += written;
+    }
+    // A positioned write moves the file pointer; later appends go to the end.
+    LARGE_INTEGER zero{};
+    if (!::SetFilePointerEx(handle_.get(), zero, nullptr, FILE_END)) {
+      return WriteError(path_, Reason(::GetLastError()));
+    }
     return Status::OK();
   }
 
@@ -145,6 +192,15 @@ class WinFileLock final : public FileLock {
  public:
   WinFileLock(std::string path, HANDLE h) : path_(std::move(path)), handle_(h) {}
   Status ReadAll(std::string* contents) override { return ReadAllFromHandle(handle_.get(), path_, contents); }
+  Status ReadAt(uint64_t offset, size_t n, char* out, size_t* got) override {
+    return ReadAtFromHandle(handle_.get(), path_, offset, n, out, got);
+  }
+  Status Size(uint64_t* size) override {
+    LARGE_INTEGER s;
+    if (!::GetFileSizeEx(handle_.get(), &s)) return ReadError(path_, Reason(::GetLastError()));
+    *size = static_cast<uint64_t>(s.QuadPart);
+    return Status::OK();
+  }
 
  private:
   std::string path_;

@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
+#include <set>
 
 #include "unit/access/two_record_table.h"
 #include "unit/testutil/fault_env.h"
@@ -219,6 +221,74 @@ TEST(Table, NothingReachesTheRealFileBeforeClose) {
     EXPECT_FALSE(env()->FileExists(dir.File("AULAT.DBF")));
   }
   EXPECT_FALSE(env()->FileExists(dir.File("AULAT.DBF")));
+  EXPECT_FALSE(env()->FileExists(dir.File("AULAT.DBF.tmp"))) << "an abandoned table leaves nothing behind";
+}
+
+// A table being created streams its records to disk; walking back over it or
+// editing one of them must still see every record.
+TEST(Table, ATableBeingCreatedCanBeWalkedAndEditedBeforeClose) {
+  TempFolder dir;
+  std::unique_ptr<Table> t;
+  ASSERT_OK(Table::Create(env(), dir.path(), "CURSOST", ExampleDef(), &t));
+  for (const char* cod : {"C1", "C2", "C3"}) {
+    ASSERT_OK(t->Append());
+    ASSERT_OK(t->SetText("COD", cod));
+    ASSERT_OK(t->Post());
+    EXPECT_EQ(*t->GetText("COD"), cod) << "the posted record stays current";
+  }
+  ASSERT_OK(t->Next());
+  EXPECT_TRUE(t->Eof());
+  std::vector<std::string> seen;
+  for (Status s = t->First(); !t->Eof(); s = t->Next()) {
+    ASSERT_OK(s);
+    seen.push_back(*t->GetText("COD"));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"C1", "C2", "C3"}));
+  ASSERT_OK(t->First());
+  ASSERT_OK(t->Edit());
+  ASSERT_OK(t->SetInteger("DIA", 5));
+  ASSERT_OK(t->Append());
+  ASSERT_OK(t->SetText("COD", "C4"));
+  ASSERT_OK(t->Close());
+
+  ASSERT_OK(Table::Open(env(), dir.path(), "CURSOST", ShareMode::kShared, &t));
+  EXPECT_EQ(t->RecordCount(), 4);
+  EXPECT_EQ(*t->GetInteger("DIA"), 5);
+  EXPECT_FALSE(env()->FileExists(dir.File("CURSOST.DBF.tmp")));
+}
+
+// Tables bigger than the read window, with deleted records on both sides of
+// the window's edges, walk in order and count right.
+TEST(Table, BigTablesWalkThroughTheReadWindow) {
+  TempFolder dir;
+  const int kRecords = 9000;  // 9000 x 255 bytes: a little over two windows
+  std::unique_ptr<Table> t;
+  ASSERT_OK(Table::Create(env(), dir.path(), "SOLUC",
+                          TableDef{{{"N", FieldType::kInteger}, {"RELLENO", FieldType::kCharacter, 243}}, {}},
+                          &t));
+  for (int i = 0; i < kRecords; ++i) {
+    ASSERT_OK(t->Append());
+    ASSERT_OK(t->SetInteger("N", i));
+  }
+  ASSERT_OK(t->Close());
+  std::string bytes = ReadBytes(dir.File("SOLUC.DBF"));
+  const size_t header = 32 + 2 * 32 + 1, length = 255;
+  ASSERT_EQ(bytes.size(), header + kRecords * length + 1);
+  std::set<int> deleted = {0, 4111, 4112, 4113, 8223, 8224, kRecords - 1};  // window holds 4112 records
+  for (int d : deleted) bytes[header + d * length] = '*';
+  WriteBytes(dir.File("SOLUC.DBF"), bytes);
+
+  ASSERT_OK(Table::Open(env(), dir.path(), "SOLUC", ShareMode::kShared, &t));
+  EXPECT_EQ(t->RecordCount(), kRecords - static_cast<int64_t>(deleted.size()));
+  int expected = 0, walked = 0;
+  for (Status s = t->First(); !t->Eof(); s = t->Next()) {
+    ASSERT_OK(s);
+    while (deleted.count(expected)) ++expected;
+    ASSERT_EQ(*t->GetInteger("N"), expected);
+    ++expected;
+    ++walked;
+  }
+  EXPECT_EQ(walked, kRecords - static_cast<int>(deleted.size()));
 }
 
 TEST(Table, CreateDeletesTheOldTableAndALeftoverIndex) {
@@ -379,6 +449,58 @@ TEST(Table, FileNamesMatchWithoutRegardToCase) {
   EXPECT_FALSE(env()->FileExists(dir.File("soluc.dbf")));
 }
 #endif
+
+#ifndef _WIN32
+// Another program may cut a table that is held shared while it is walked:
+// the walk reports it by name instead of reading past the end.
+TEST(Table, ATableCutShortWhileWalkedIsReported) {
+  TempFolder dir;
+  std::unique_ptr<Table> t;
+  ASSERT_OK(Table::Create(env(), dir.path(), "GRUPOST",
+                          TableDef{{{"RELLENO", FieldType::kCharacter, 250}}, {}}, &t));
+  for (int i = 0; i < 9000; ++i) ASSERT_OK(t->Append());
+  ASSERT_OK(t->Close());
+  ASSERT_OK(Table::Open(env(), dir.path(), "GRUPOST", ShareMode::kShared, &t));
+  std::filesystem::resize_file(dir.File("GRUPOST.DBF"), 100000);
+  Status s;
+  while (s.ok() && !t->Eof()) s = t->Next();
+  EXPECT_EQ(s.code(), StatusCode::kCorrupt);
+  EXPECT_THAT(s.message(), HasSubstr("GRUPOST"));
+}
+#endif
+
+// Fail every write step of creating a table in turn: each failure is
+// reported, and neither the table nor its temporary file is left behind.
+TEST(Table, EveryFailedStepOfCreatingLeavesNoTable) {
+  TempFolder dir;
+  TableDef def = ExampleDef();
+  def.indexes = {{"COD", "COD"}};
+  for (int k = 0;; ++k) {
+    SCOPED_TRACE(k);
+    testing::FaultEnv faults;
+    faults.FailAt(k);
+    std::unique_ptr<Table> t;
+    Status s = Table::Create(&faults, dir.path(), "MATIB", def, &t);
+    for (int i = 0; s.ok() && i < 3; ++i) {
+      s = t->Append();
+      if (s.ok()) s = t->SetText("COD", "M" + std::to_string(i));
+      if (s.ok()) s = t->Post();
+    }
+    if (s.ok()) s = t->Close();
+    t.reset();
+    if (!faults.failed()) {
+      ASSERT_OK(s);
+      EXPECT_TRUE(env()->FileExists(dir.File("MATIB.DBF")));
+      EXPECT_TRUE(env()->FileExists(dir.File("MATIB.MDX")));
+      break;
+    }
+    EXPECT_FALSE(s.ok());
+    EXPECT_THAT(s.message(), HasSubstr("MATIB"));
+    EXPECT_FALSE(env()->FileExists(dir.File("MATIB.DBF")));
+    EXPECT_FALSE(env()->FileExists(dir.File("MATIB.MDX")));
+    EXPECT_FALSE(env()->FileExists(dir.File("MATIB.DBF.tmp")));
+  }
+}
 
 // Fail every write step of Close in turn: each failure is reported and the
 // table on disk stays exactly as it was, with no temporary file left over.

@@ -14,8 +14,8 @@ class FaultEnv : public access::Env {
   explicit FaultEnv(access::Env* base = access::Env::Default()) : base_(base) {}
 
   // Fails the k-th (0-based) mutating operation from now on; -1 fails none.
-  // Mutating operations: NewWritableFile, Append, Close (of a writable
-  // file), RenameFile, RemoveFile, CopyFile, CreateDirectories.
+  // Mutating operations: NewWritableFile, Append, WriteAt, Close (of a
+  // writable file), RenameFile, RemoveFile, CopyFile, CreateDirectories.
   void FailAt(int k) {
     fail_at_ = k;
     seen_ = 0;

@@ -11,6 +11,10 @@ class FaultFile : public access::WritableFile {
     PONTEVIA_RETURN_IF_ERROR(env_->Tick("escribir " + path_));
     return base_->Append(data);
   }
+  Status WriteAt(uint64_t offset, std::string_view data) override {
+    PONTEVIA_RETURN_IF_ERROR(env_->Tick("reescribir " + path_));
+    return base_->WriteAt(offset, data);
+  }
   Status Close() override {
     Status injected = env_->Tick("cerrar " + path_);
     Status s = base_->Close();
