@@ -53,6 +53,14 @@ class OneFileEnv : public Env {
       *contents = bytes_;
       return Status::OK();
     }
+    Status ReadAt(uint64_t offset, size_t n, char* out, size_t* got) override {
+      *got = offset < bytes_.size() ? bytes_.copy(out, n, static_cast<size_t>(offset)) : 0;
+      return Status::OK();
+    }
+    Status Size(uint64_t* size) override {
+      *size = bytes_.size();
+      return Status::OK();
+    }
 
    private:
     const std::string& bytes_;
