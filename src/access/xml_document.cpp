@@ -115,7 +115,7 @@ bool IsPlainXmlName(std::string_view name) {
   if (name.empty()) return false;
   for (size_t i = 0; i < name.size(); ++i) {
     char c = name[i];
-    bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
+    bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
     bool later = (c >= '0' && c <= '9') || c == '-' || c == '.';
     if (!letter && !(i > 0 && later)) return false;
   }

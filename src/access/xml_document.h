@@ -10,6 +10,9 @@
 // trimmed of leading and trailing characters with codes up to 32 and
 // converted to 1252 (characters 1252 lacks become '?' and are reported);
 // values written are converted from 1252 to Unicode.
+//
+// Not thread-safe: a document and its handles are used by one thread (with
+// MSXML, the thread that loaded or created it).
 #pragma once
 
 #include <memory>
@@ -47,7 +50,7 @@ class XmlNode {
   // Writing. The value is 1252 text; control characters XML cannot carry
   // (codes below 32 but tab, line feed, carriage return) are written as '?'.
   // Setting a name again replaces its value and keeps its place. The name
-  // must be plain ASCII (letters, digits, '_', '-', '.', ':').
+  // must be plain ASCII (letters, digits, '_', '-', '.'; no prefix).
   Status SetAttribute(std::string_view name, std::string_view value);
   // Appends `child` (made by the same document's CreateElement) as the last
   // child of this element; an element placed elsewhere moves. Fails for a

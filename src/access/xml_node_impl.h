@@ -58,8 +58,9 @@ Status DeclarationsRefused(const std::string& file_name, int line);
 std::string XmlWritableAnsi(std::string_view value);
 
 // True for the element and attribute names this program writes: ASCII
-// letters, digits, '_', '-', '.', ':', not starting with a digit, '-' or '.'.
-// Both engines then agree on what they accept.
+// letters, digits, '_', '-', '.', not starting with a digit, '-' or '.'. No
+// prefixes: MSXML wants a namespace for those, libxml2 does not, and the
+// solution document has none. Both engines then agree on what they accept.
 bool IsPlainXmlName(std::string_view name);
 
 }  // namespace pontevia::access

@@ -403,6 +403,7 @@ TEST_F(XmlDocumentTest, NullHandlesAndMisuseAreSafe) {
   XmlNode child = doc->CreateElement("SESSIONS");
   EXPECT_FALSE(root.SetAttribute("", "x").ok());
   EXPECT_FALSE(root.SetAttribute("a b", "x").ok());
+  EXPECT_FALSE(root.SetAttribute("p:a", "x").ok()) << "a prefix without its namespace";
   EXPECT_FALSE(root.AppendChild(XmlNode()).ok());
   ASSERT_OK(doc->AppendChild(root));
   EXPECT_FALSE(doc->AppendChild(doc->CreateElement("HORARI")).ok()) << "a second root";
