@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "version.h"
 
 namespace {
@@ -20,7 +21,8 @@ void PrintUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  pontevia::cli::SetUpConsole();
+  std::vector<std::string> args = pontevia::cli::Utf8Arguments(argc, argv);
   if (args.empty()) {
     PrintUsage(stderr);
     return pontevia::cli::kExitUsage;
