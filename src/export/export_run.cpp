@@ -174,27 +174,46 @@ Status CheckNoneHeld(access::Env* env, const std::string& workdir,
   return Status::OK();
 }
 
-// Copies the tables about to be replaced into a new dated folder of Copias.
-// On failure the copies made are removed again (and Copias, if this run made
-// it).
-Status BackUp(access::Env* env, const std::string& workdir, const std::vector<std::string>& existing,
-              std::string* backup) {
-  const std::string copies = access::JoinPath(workdir, kBackupFolder);
-  const bool copies_existed = env->DirectoryExists(copies);
-  std::string stamp = Timestamp();
-  *backup = access::JoinPath(copies, stamp);
-  for (int n = 2; env->DirectoryExists(*backup); ++n) {
-    *backup = access::JoinPath(copies, stamp + "-" + std::to_string(n));
+// A dated folder of Copias for the tables about to be replaced. It is removed
+// again (with Copias, if this run made it) unless the export succeeds.
+class Backup {
+ public:
+  Backup(access::Env* env, const std::string& workdir)
+      : env_(env), copies_(access::JoinPath(workdir, kBackupFolder)) {}
+  ~Backup() {
+    if (!path_.empty() && !keep_) (void)env_->RemoveDirectoryTree(copies_existed_ ? path_ : copies_);
   }
-  Status s = env->CreateDirectories(*backup);
-  for (size_t i = 0; s.ok() && i < existing.size(); ++i) {
-    s = env->CopyFile(access::JoinPath(workdir, existing[i]), access::JoinPath(*backup, existing[i]));
+  Backup(const Backup&) = delete;
+  Backup& operator=(const Backup&) = delete;
+
+  // Copies `names` from `workdir` into a new folder Copias\AAAAMMDD-HHMMSS.
+  Status Make(const std::string& workdir, const std::vector<std::string>& names) {
+    copies_existed_ = env_->DirectoryExists(copies_);
+    const std::string stamp = Timestamp();
+    std::string path = access::JoinPath(copies_, stamp);
+    for (int n = 2; env_->DirectoryExists(path); ++n) {
+      path = access::JoinPath(copies_, stamp + "-" + std::to_string(n));
+    }
+    path_ = path;
+    Status s = env_->CreateDirectories(path_);
+    for (size_t i = 0; s.ok() && i < names.size(); ++i) {
+      s = env_->CopyFile(access::JoinPath(workdir, names[i]), access::JoinPath(path_, names[i]));
+    }
+    if (s.ok()) return s;
+    return SameCode(s, "No se pudo hacer la copia de seguridad de las tablas actuales: " +
+                           s.message() + kNothingChanged);
   }
-  if (s.ok()) return s;
-  (void)env->RemoveDirectoryTree(copies_existed ? *backup : copies);
-  return SameCode(s, "No se pudo hacer la copia de seguridad de las tablas actuales: " +
-                         s.message() + kNothingChanged);
-}
+
+  void Keep() { keep_ = true; }
+  const std::string& path() const { return path_; }
+
+ private:
+  access::Env* env_;
+  std::string copies_;
+  std::string path_;
+  bool copies_existed_ = true;
+  bool keep_ = false;
+};
 
 // Moves the staged tables into the working folder and removes the old table
 // files that no new one replaces (an index left by an older version, a name
@@ -202,7 +221,8 @@ Status BackUp(access::Env* env, const std::string& workdir, const std::vector<st
 // the backup and every new one removed.
 Status MoveIntoPlace(access::Env* env, const std::string& staging, const std::string& workdir,
                      const std::vector<std::string>& staged, const std::vector<std::string>& existing,
-                     const std::string& backup) {
+                     const std::string& backup, bool* restored_all) {
+  *restored_all = true;
   const std::set<std::string> new_names(staged.begin(), staged.end());
   Status s;
   for (size_t i = 0; s.ok() && i < staged.size(); ++i) {
@@ -225,6 +245,7 @@ Status MoveIntoPlace(access::Env* env, const std::string& staging, const std::st
     Status r = env->CopyFile(access::JoinPath(backup, name), access::JoinPath(workdir, name));
     if (restored.ok()) restored = r;
   }
+  *restored_all = restored.ok();
   if (restored.ok()) {
     return SameCode(s, "No se pudieron poner las tablas nuevas en la carpeta de trabajo: " +
                            s.message() + " Se han repuesto las tablas anteriores.");
@@ -265,15 +286,24 @@ void PruneBackups(access::Env* env, const std::string& workdir, WarningLog* warn
 }
 
 Status Commit(access::Env* env, const std::string& staging, const std::string& workdir,
-              std::string* backup, WarningLog* warnings) {
+              std::string* backup_path, WarningLog* warnings) {
   std::vector<std::string> staged, existing;
   Status s = TableFilesIn(env, staging, &staged);
   if (s.ok()) s = TableFilesIn(env, workdir, &existing);
   if (!s.ok()) return SameCode(s, s.message() + kNothingChanged);
   PONTEVIA_RETURN_IF_ERROR(CheckNoneHeld(env, workdir, existing));
-  backup->clear();
-  if (!existing.empty()) PONTEVIA_RETURN_IF_ERROR(BackUp(env, workdir, existing, backup));
-  PONTEVIA_RETURN_IF_ERROR(MoveIntoPlace(env, staging, workdir, staged, existing, *backup));
+  Backup backup(env, workdir);
+  if (!existing.empty()) PONTEVIA_RETURN_IF_ERROR(backup.Make(workdir, existing));
+  bool restored_all = true;
+  s = MoveIntoPlace(env, staging, workdir, staged, existing, backup.path(), &restored_all);
+  if (!s.ok()) {
+    // When the old tables could not all be put back, the copies are the
+    // user's only copy of them.
+    if (!restored_all) backup.Keep();
+    return s;
+  }
+  backup.Keep();
+  *backup_path = backup.path();
   PruneBackups(env, workdir, warnings);
   return Status::OK();
 }

@@ -30,6 +30,9 @@ TableText ReadTableText(const std::string& folder, const std::string& name);
 
 // Every file below `folder` (relative path -> bytes), folders as "name/".
 std::map<std::string, std::string> FolderBytes(const std::string& folder);
+// Empty when equal; else the names that differ, for a readable failure.
+std::string FolderDifference(const std::map<std::string, std::string>& before,
+                             const std::map<std::string, std::string>& after);
 
 // One showing of the level and course dialog: what the user types into
 // CURSOST, then how the showing ends.

@@ -77,6 +77,20 @@ std::map<std::string, std::string> FolderBytes(const std::string& folder) {
   return files;
 }
 
+std::string FolderDifference(const std::map<std::string, std::string>& before,
+                             const std::map<std::string, std::string>& after) {
+  std::string diff;
+  for (const auto& [name, bytes] : before) {
+    auto found = after.find(name);
+    if (found == after.end()) diff += " missing " + name + ";";
+    else if (found->second != bytes) diff += " changed " + name + ";";
+  }
+  for (const auto& [name, bytes] : after) {
+    if (before.count(name) == 0) diff += " new " + name + ";";
+  }
+  return diff;
+}
+
 Status ScriptedUser::ShowCoursesDialog(const std::string& folder, bool offered,
                                        exporter::CoursesDialogOutcome* outcome) {
   force_exit_offered.push_back(offered);
