@@ -218,13 +218,16 @@ class CommandLineInteraction : public exporter::UserInteraction {
     int missing = 0;
     for (const exporter::CourseRow& row : *rows) missing += exporter::LacksLevelOrCourse(row);
     if (missing == 0) return true;
-    std::fprintf(stderr,
-                 again ? "\nQuedan %d cursos sin NIVEL o CURSO. Complételos (Intro deja el valor "
-                         "como está).\n"
-                       : "\nIndique el NIVEL y el CURSO de cada curso (%d). Con ellos se forman "
-                         "las abreviaturas de los grupos: NIVEL=ESO y CURSO=1 dan ESO1A, ESO1B...\n"
-                         "Los 5 primeros caracteres de cada NIVEL deben ser distintos.\n",
-                 missing);
+    if (again) {
+      std::fprintf(stderr, "\n%s sin NIVEL o CURSO. Complételos (Intro deja el valor como está).\n",
+                   missing == 1 ? "Queda 1 curso" : ("Quedan " + std::to_string(missing) + " cursos").c_str());
+    } else {
+      std::fprintf(stderr,
+                   "\nIndique el NIVEL y el CURSO de cada curso (%d). Con ellos se forman las "
+                   "abreviaturas de los grupos: NIVEL=ESO y CURSO=1 dan ESO1A, ESO1B...\n"
+                   "Los 5 primeros caracteres de cada NIVEL deben ser distintos.\n",
+                   missing);
+    }
     for (exporter::CourseRow& row : *rows) {
       if (!exporter::LacksLevelOrCourse(row)) continue;
       std::fprintf(stderr, "\nCurso %s\n", Describe(row).c_str());

@@ -329,8 +329,8 @@ Status RunExport(access::Env* env, const ExportRequest& request, UserInteraction
   // Horalia's tables with empty ones.
   const std::string root = doc->DocumentElement().Name();
   if (root != "CENTRE") {
-    return Status::BadInput("El archivo " + request.source_path +
-                            " no es una exportación de datos de un centro de GestIB: su elemento "
+    return Status::BadInput("El archivo «" + request.source_path +
+                            "» no es una exportación de datos de un centro de GestIB: su elemento "
                             "principal es " + text::AnsiToUtf8(root) +
                             " y debería ser CENTRE. Elija el archivo XML que exporta GestIB." +
                             kNothingChanged);
