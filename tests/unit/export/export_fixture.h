@@ -18,6 +18,10 @@ namespace pontevia::testing {
 std::unique_ptr<access::XmlDocument> LoadXmlText(const std::string& folder, const std::string& xml,
                                                  const std::string& name = "centre.xml");
 
+// Whether the XML backend reports lines (Wine's MSXML gives none; libxml2 and
+// Windows' own MSXML do), so tests ask for line numbers only where they exist.
+bool XmlBackendReportsLines(const std::string& scratch_folder);
+
 // A table as text: field names in order, and per record each field as
 // GetText gives it ("T"/"F" for logical fields).
 struct TableText {

@@ -20,6 +20,11 @@ std::unique_ptr<access::XmlDocument> LoadXmlText(const std::string& folder, cons
   return doc;
 }
 
+bool XmlBackendReportsLines(const std::string& scratch_folder) {
+  auto doc = LoadXmlText(scratch_folder, "<?xml version='1.0'?>\n<CENTRE/>", "lineas.xml");
+  return doc && doc->DocumentElement().Line() == 2;
+}
+
 std::vector<std::string> TableText::Column(const std::string& field) const {
   std::vector<std::string> values;
   for (size_t i = 0; i < fields.size(); ++i) {

@@ -170,7 +170,7 @@ TEST_F(ExportRunTest, RejectsBrokenOrForeignDocumentsTouchingNothing) {
     std::vector<const char*> in_message;
   } kCases[] = {
       {"not well-formed", "<?xml version='1.0'?>\n<CENTRE>\n <MATERIES>\n</CENTRE>\n",
-       {"centre.xml", "4"}},
+       {"centre.xml"}},
       {"empty file", "", {"centre.xml"}},
       {"another root element", "<?xml version='1.0'?><HORARI><SESSIONS/></HORARI>",
        {"centre.xml", "HORARI", "CENTRE"}},
@@ -182,6 +182,9 @@ TEST_F(ExportRunTest, RejectsBrokenOrForeignDocumentsTouchingNothing) {
     Status s = Run(&user);
     EXPECT_EQ(s.code(), StatusCode::kBadInput);
     for (const char* part : c.in_message) EXPECT_NE(s.message().find(part), std::string::npos) << s.message();
+    if (std::string(c.why) == "not well-formed" && testing::XmlBackendReportsLines(dir_.path())) {
+      EXPECT_NE(s.message().find("línea"), std::string::npos) << s.message();
+    }
     EXPECT_TRUE(user.force_exit_offered.empty()) << "the dialog was shown";
     EXPECT_EQ(testing::FolderDifference(before, FolderBytes(workdir_)), "");
   }

@@ -194,7 +194,9 @@ TEST_F(BuilderTest, MissingAttributeReadsEmptyAndIsReported) {
   ASSERT_EQ(user_.warnings.size(), 1u);
   EXPECT_NE(user_.warnings[0].find("PLACA"), std::string::npos) << user_.warnings[0];
   EXPECT_NE(user_.warnings[0].find("\"curta\""), std::string::npos) << user_.warnings[0];
-  EXPECT_NE(user_.warnings[0].find("línea 3"), std::string::npos) << user_.warnings[0];
+  if (testing::XmlBackendReportsLines(dir_.path())) {
+    EXPECT_NE(user_.warnings[0].find("línea 3"), std::string::npos) << user_.warnings[0];
+  }
 }
 
 TEST_F(BuilderTest, CharacterOutside1252IsReplacedAndReported) {
