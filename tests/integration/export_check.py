@@ -125,8 +125,14 @@ def check_fixture(pontevia, tdbf_dump, data):
                 for f, gv, wv in zip(fields, g, want):
                     check(gv == wv, "%s record %d field %s: %r, expected %r" % (table, i + 1, f, gv, wv))
 
-        # MATIB through its production index, as Horalia opens it.
-        code, out, err = run([tdbf_dump, work, "MATIB.DBF", "ABREV", "ABREV"])
+        # MATIB through its production index, as Horalia opens it. On Linux
+        # TDbf looks for the index with a lower-case extension (Windows finds
+        # MATIB.MDX whatever the case), so it reads a scratch copy that has it.
+        scratch = os.path.join(tmp, "tdbf")
+        os.mkdir(scratch)
+        shutil.copy(os.path.join(work, "MATIB.DBF"), scratch)
+        shutil.copy(os.path.join(work, "MATIB.MDX"), os.path.join(scratch, "MATIB.mdx"))
+        code, out, err = run([tdbf_dump, scratch, "MATIB.DBF", "ABREV", "ABREV"])
         if check(code == 0, "tdbf_dump MATIB ABREV: " + err):
             lines = out.splitlines()
             check("INDEXNAME ABREV" in lines, "TDbf did not open the tag ABREV:\n" + out)
