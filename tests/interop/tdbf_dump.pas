@@ -11,7 +11,13 @@
       opens the production index tag TAG and prints what TDbf made of it
       (so a tag that was not found shows), then walks the table in the tag's
       order printing "<n> <record number> <FIELD as hex>", then searches each
-      HEXKEY with SearchKey and prints the record number found or NONE. }
+      HEXKEY with SearchKey and prints the record number found or NONE.
+
+    tdbf_dump FOLDER TABLE.DBF TAG FIELD --append HEXKEY...
+      opens the table for writing with the tag TAG, appends one record per
+      HEXKEY with FIELD set to it (TDbf inserts each key into the tag's tree,
+      splitting full blocks), closes, opens again and prints the walk as
+      above. }
 program tdbf_dump;
 {$mode objfpc}{$H+}
 uses SysUtils, db, dbf, dbf_common;
@@ -54,22 +60,47 @@ begin
   end;
 end;
 
+procedure OpenTag(t: TDbf; const tag: string);
+begin
+  t.Open;
+  // Asking for a tag TDbf cannot find is not an error there: it keeps
+  // the file order. Print what it really took, so the expected output
+  // only matches when the tag is open.
+  WriteLn('TAGS ', t.Indexes.Count);
+  t.IndexName := tag;
+  WriteLn('INDEXNAME ', t.IndexName);
+  WriteLn('INDEXFIELDS ', t.IndexFieldNames);
+end;
+
 var
   t: TDbf;
   i, n: Integer;
+  appending: Boolean;
 begin
   if (ParamCount <> 2) and (ParamCount < 4) then begin
-    WriteLn(StdErr, 'uso: tdbf_dump CARPETA TABLA.DBF [ETIQUETA CAMPO [CLAVEHEX...]]');
+    WriteLn(StdErr, 'uso: tdbf_dump CARPETA TABLA.DBF [ETIQUETA CAMPO [--append] [CLAVEHEX...]]');
     Halt(2);
   end;
   t := TDbf.Create(nil);
   try
     t.FilePath := IncludeTrailingPathDelimiter(ParamStr(1));
     t.TableName := ParamStr(2);
-    t.ReadOnly := True;
-    t.Open;
+    appending := (ParamCount >= 5) and (ParamStr(5) = '--append');
     n := 0;
+    if appending then begin
+      t.Exclusive := True;
+      t.Open;
+      t.IndexName := ParamStr(3);
+      for i := 6 to ParamCount do begin
+        t.Append;
+        t.FieldByName(ParamStr(4)).AsString := Unhex(ParamStr(i));
+        t.Post;
+      end;
+      t.Close;
+    end;
+    t.ReadOnly := True;
     if ParamCount = 2 then begin
+      t.Open;
       t.First;
       while not t.EOF do begin
         Inc(n);
@@ -78,20 +109,14 @@ begin
         t.Next;
       end;
     end else begin
-      // Asking for a tag TDbf cannot find is not an error there: it keeps
-      // the file order. Print what it really took, so the expected output
-      // only matches when the tag is open.
-      WriteLn('TAGS ', t.Indexes.Count);
-      t.IndexName := ParamStr(3);
-      WriteLn('INDEXNAME ', t.IndexName);
-      WriteLn('INDEXFIELDS ', t.IndexFieldNames);
+      OpenTag(t, ParamStr(3));
       t.First;
       while not t.EOF do begin
         Inc(n);
         WriteLn(n, ' ', t.PhysicalRecNo, ' ', Hex(t.FieldByName(ParamStr(4)).AsString));
         t.Next;
       end;
-      for i := 5 to ParamCount do
+      if not appending then for i := 5 to ParamCount do
         if t.SearchKey(Unhex(ParamStr(i)), stEqual) then
           WriteLn('SEEK ', ParamStr(i), ' ', t.PhysicalRecNo)
         else
