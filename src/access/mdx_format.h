@@ -32,6 +32,7 @@ constexpr size_t kOffProduction = 24;
 constexpr size_t kOffTableEntries = 25;
 constexpr size_t kOffEntrySize = 26;
 constexpr size_t kOffTagsInUse = 28;
+constexpr size_t kOffLanguageDriver = 31;  // the same byte as the DBF's header byte 29
 constexpr size_t kOffPageCount = 32;
 constexpr size_t kOffFreePage = 36;
 constexpr size_t kOffFreeBlocks = 40;

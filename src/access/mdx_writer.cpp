@@ -8,6 +8,7 @@
 #include <ctime>
 #include <numeric>
 
+#include "access/dbf_format.h"
 #include "access/mdx_format.h"
 
 namespace pontevia::access {
@@ -248,6 +249,10 @@ Status WriteMdx(Env* env, const std::string& path, std::string_view table_name,
   file[kOffTableEntries] = kTagTableEntries;
   file[kOffEntrySize] = kTagEntrySize;
   Put16(&file, kOffTagsInUse, static_cast<uint16_t>(tags.size()));
+  // An index whose language driver differs from its table's may be refused
+  // or searched with the wrong collation; ours are only written for tables
+  // this program creates, which always carry this one.
+  file[kOffLanguageDriver] = static_cast<char>(dbf::kLanguageDriverAnsi1252);
   Put32(&file, kOffPageCount, total_pages);
   Put32(&file, kOffFreePage, 0);
   Put32(&file, kOffFreeBlocks, 0);
