@@ -94,9 +94,11 @@ void DrawShape(const Canvas& c, Glyph glyph, COLORREF ink, bool colourful) {
       ScopedGdiObj<HPEN> pen(CreatePen(PS_SOLID, (std::max)(1, MulDiv(2, w, 16)), ink));
       ScopedSelect p(c.dc, pen.get());
       ScopedSelect b(c.dc, GetStockObject(NULL_BRUSH));
-      POINT tl = c.At(3, 3), br = c.At(13, 13), from = c.At(13, 6), to = c.At(10, 3);
+      // Nearly a full circle, open at the top right, with the arrow head
+      // at its upper end pointing on round.
+      POINT tl = c.At(3, 3), br = c.At(13, 13), from = c.At(9, 2), to = c.At(14, 6);
       Arc(c.dc, tl.x, tl.y, br.x, br.y, from.x, from.y, to.x, to.y);
-      c.Polygon({{10, 1}, {14, 3}, {10, 6}}, ink, ink);
+      c.Polygon({{8, 0}, {12, 3}, {8, 6}}, ink, ink);
       break;
     }
   }

@@ -32,7 +32,7 @@ constexpr char kCoursesTable[] = "CURSOST";
 constexpr char kMissingMessage[] = "¡Atención! Falta algún Dato";
 constexpr char kExitReasonForced[] = "fuera";
 
-constexpr int kClientWidth = 880;
+constexpr int kClientWidth = 920;
 constexpr int kClientHeight = 424;
 
 constexpr COLORREF kRed = RGB(255, 0, 0);
@@ -62,44 +62,44 @@ const app::LabelStyle kRedText{kRed};
 
 // The explanation column on the right, top to bottom.
 const LabelDef kLabels[] = {
-    {ids::kCoursesLabel1, "ASIGNACIÓN DE NIVELES Y CURSOS", {8, 8, 864, 22}, true, SS_CENTER,
+    {ids::kCoursesLabel1, "ASIGNACIÓN DE NIVELES Y CURSOS", {8, 8, 904, 22}, true, SS_CENTER,
      kFontTitle, kPlain},
-    {ids::kCoursesLabel3, "INCIDENCIAS EN EL TRASPASO", {464, 38, 408, 16}, false, SS_CENTER,
+    {ids::kCoursesLabel3, "INCIDENCIAS EN EL TRASPASO", {508, 38, 404, 16}, false, SS_CENTER,
      kFontBold, kOnYellow},
     {ids::kCoursesLabel2,
      "Se ha detectado que falta por indicar algún NIVEL  o CURSO. Complete el/los datos que "
      "falten, para poder concluir el proceso, antes de Salir.",
-     {464, 56, 408, 44}, false, SS_LEFT, kFontBold, kOnYellow},
-    {ids::kCoursesLabel4, "¡ IMPORTANTE !", {464, 108, 408, 16}, true, SS_CENTER, kFontBold, kPlain},
+     {508, 56, 404, 44}, false, SS_LEFT, kFontBold, kOnYellow},
+    {ids::kCoursesLabel4, "¡ IMPORTANTE !", {508, 108, 404, 16}, true, SS_CENTER, kFontBold, kPlain},
     {ids::kCoursesLabel5,
      "Las Abreviaturas de sus Grupos (Unidades), se formarán, en función del NIVEL y CURSO, del "
      "siguiente modo: ",
-     {464, 128, 408, 30}, true, SS_LEFT, kFontBold, kPlain},
+     {508, 128, 404, 30}, true, SS_LEFT, kFontBold, kPlain},
     {ids::kCoursesLabel6, "Por ejemplo, NIVEL=ESO y CURSO=1 daría como resultado",
-     {464, 162, 408, 16}, true, SS_LEFT, kFontBold, kPlain},
-    {ids::kCoursesLabel10, "Abreviatura del Grupo = ESO1A", {464, 182, 408, 16}, true, SS_CENTER,
+     {508, 162, 404, 16}, true, SS_LEFT, kFontBold, kPlain},
+    {ids::kCoursesLabel10, "Abreviatura del Grupo = ESO1A", {508, 182, 404, 16}, true, SS_CENTER,
      kFontBold, kPlain},
     {ids::kCoursesLabel7,
      "y así secuencialmente para el resto de Grupos del mismo NIVEL y CURSO, ESO1B, ESO1C.",
-     {464, 202, 408, 30}, true, SS_LEFT, kFontBold, kPlain},
+     {508, 202, 404, 30}, true, SS_LEFT, kFontBold, kPlain},
     {ids::kCoursesLabel11,
      "Ejemplos de Niveles: BCT=Bach.C.T., BHC=Bach.Hum., BT=Bach.Tecnol., LS=Leng.Signos, "
      "GAD=Gest.Admin., EDSO=ESO Diversificación, etc...",
-     {464, 236, 408, 44}, true, SS_LEFT, kFontBold, kPlain},
+     {508, 236, 404, 44}, true, SS_LEFT, kFontBold, kPlain},
     {ids::kCoursesLabel9,
      "Luego es de vital IMPORTANCIA que para cada NIVEL sus 5 Primeros caracteres sean "
      "DISTINTOS.",
-     {464, 286, 408, 30}, true, SS_LEFT, kFontBoldUnderline, kRedText},
+     {508, 286, 404, 30}, true, SS_LEFT, kFontBoldUnderline, kRedText},
     {ids::kCoursesLabel8,
      "¡ Atención ! Si fuerza la Salida, los Datos recogidos serán INCOHERENTES.",
-     {464, 390, 408, 28}, false, SS_CENTER, kFontBold, kOnYellow},
+     {508, 390, 404, 28}, false, SS_CENTER, kFontBold, kOnYellow},
 };
 
 const Bounds kPanelBounds{0, 0, kClientWidth, kClientHeight};
-const Bounds kGridBounds{8, 66, 446, 350};
+const Bounds kGridBounds{8, 66, 488, 350};
 const Bounds kNavigatorBounds{8, 38, 250, 25};
-const Bounds kBitBtn1Bounds{624, 324, 89, 25};
-const Bounds kBitBtn2Bounds{538, 358, 260, 25};
+const Bounds kBitBtn1Bounds{665, 324, 89, 25};
+const Bounds kBitBtn2Bounds{580, 358, 260, 25};
 
 // CURSOST as the grid shows it, in the table's natural order.
 Status LoadCourses(access::Env* env, const std::string& folder, std::vector<CourseRow>* rows) {
