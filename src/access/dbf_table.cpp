@@ -11,6 +11,7 @@
 #include "access/dbf_format.h"
 #include "access/dbf_reader.h"
 #include "access/dbf_writer.h"
+#include "access/mdx_format.h"
 #include "access/mdx_writer.h"
 #include "text/ansi.h"
 
@@ -477,6 +478,11 @@ Status Table::Create(Env* env, const std::string& folder, const std::string& tab
     if (f < 0) return invalid("el índice " + idx.tag + " usa el campo " + U8(idx.field) + ", que no existe");
     if (rep->fields[f].type != dbf::kTypeCharacter) {
       return invalid("el índice " + idx.tag + " usa el campo " + rep->fields[f].name + ", que no es de texto");
+    }
+    // Refused here rather than when Close writes the index, after all the work.
+    if (rep->fields[f].width > mdx::kMaxKeyLength || rep->indexes.size() == mdx::kMaxTags) {
+      return invalid("el índice " + idx.tag + " no cabe en un índice de dBase (claves de 100 caracteres como " +
+                     "mucho, 47 índices por tabla)");
     }
     for (const IndexDef& other : rep->indexes) {
       if (text::EqualsIgnoreCase(other.tag, idx.tag)) return invalid("el índice " + idx.tag + " está repetido");

@@ -348,6 +348,7 @@ TEST(Table, RefusesBadDefinitionsWithoutTouchingTheOldTable) {
       {"repeated name", TableDef{{{"A", FieldType::kLogical}, {"a", FieldType::kLogical}}, {}}},
       {"index on a missing field", TableDef{{{"A", FieldType::kCharacter, 1}}, {{"B", "B"}}}},
       {"index on a number", TableDef{{{"A", FieldType::kInteger}}, {{"A", "A"}}}},
+      {"index key longer than dBase allows", TableDef{{{"A", FieldType::kCharacter, 101}}, {{"A", "A"}}}},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.why);
