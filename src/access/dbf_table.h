@@ -7,10 +7,19 @@
 // than its field is cut to the field's width without error; a character field
 // reads back without trailing blanks. Deleted records ('*') are skipped by the
 // walk. Nothing reaches the real NAME.DBF/NAME.MDX until Close(): the new
-// contents are written under a temporary name and renamed into place, so a
-// crash never leaves a half-written table under the real name.
+// contents are written under a temporary name (NAME.DBF.tmp) and renamed into
+// place, so a crash never leaves a half-written table under the real name.
 //
-// Not thread-safe; one Table is used by one thread.
+// Costs: an opened table that is only read is walked through a 1 MiB window;
+// a created table that is only appended to streams its records to the
+// temporary file. Anything else (an edit, an append to an opened table,
+// walking back over a table being created) first brings the whole table into
+// memory. Field names are looked up starting after the last one found, so
+// setting or reading fields in table order is cheapest; FieldIndex plus the
+// by-position calls and TextView skip the lookup altogether.
+//
+// Not thread-safe; one Table is used by one thread (the last-update date is
+// taken with std::localtime).
 #pragma once
 
 #include <cstdint>
@@ -56,15 +65,23 @@ struct TableDef {
 
 class Table {
  public:
-  // Deletes folder/NAME.DBF and folder/NAME.MDX when present, then creates
-  // the table empty with `def` and returns it open (exclusive) for appending.
-  // `name` is the table name without extension, e.g. "ASIGNOMT".
+  // Deletes folder/NAME.DBF and folder/NAME.MDX when present (a file that
+  // cannot be deleted, e.g. held by Horalia, fails with kLocked before
+  // anything else is touched), then creates the table empty with `def` and
+  // returns it ready for appending. `name` is the table name, e.g.
+  // "ASIGNOMT" (a trailing ".DBF" is ignored). A bad `def` is
+  // kInvalidArgument and deletes nothing. Fields: character 1..254 ('C'),
+  // logical ('L'), integer N(11,0), float N(20,4); see doc/dbf_format.md.
   static Status Create(Env* env, const std::string& folder, const std::string& name,
                        const TableDef& def, std::unique_ptr<Table>* out);
 
-  // Opens folder/NAME.DBF. Fails with kNotFound when missing, kLocked when
-  // another program holds it against `mode`, kCorrupt when the bytes do not
-  // describe a table (the message names the file and what is wrong).
+  // Opens folder/NAME.DBF (found whatever the case of its file name) and
+  // keeps it held with `mode` until Close(); the table stands on its first
+  // record. Fails with kNotFound when missing, kLocked when another program
+  // holds it against `mode`, kCorrupt when the bytes do not describe a table
+  // (the message names the file and what is wrong). A table whose
+  // production-index flag is set can be read but not changed (Edit and
+  // Append fail), as its index could not be kept up to date.
   static Status Open(Env* env, const std::string& folder, const std::string& name,
                      ShareMode mode, std::unique_ptr<Table>* out);
 
@@ -74,11 +91,14 @@ class Table {
 
   const std::string& name() const;
   const std::vector<FieldDef>& fields() const;
-  // Records not marked deleted.
+  // Records not marked deleted. For a table being walked through its window
+  // the first call reads the deletion flags of the whole file once.
   int64_t RecordCount() const;
 
   // Walk. Moving (First/Next) posts a pending edit or append first, as the
-  // BDE does; a failure of that post is returned.
+  // BDE does; a failure of that post is returned, and so is a read failure
+  // (kCorrupt when the file was cut short meanwhile). At the end (Eof) every
+  // field reads blank.
   Status First();
   Status Next();
   bool Eof() const;
@@ -94,7 +114,13 @@ class Table {
   // the table has no such field. Names compare case-insensitively.
   Result<int> FieldIndex(std::string_view field) const;
 
-  // Writes require a pending Append() or Edit().
+  // Writes require a pending Append() or Edit(); otherwise, and for a field
+  // of another kind or a value that does not fit, kInvalidArgument naming the
+  // table and field. SetText on a numeric field takes a number written with
+  // ',' or '.' (blank clears it); on a logical field "T"/"S"/"Y" or
+  // "F"/"N" (blank clears it). SetFloat and SetInteger on a character field
+  // store the number as text with a comma. SetBool on a character field
+  // stores "T" or "F".
   Status SetText(std::string_view field, std::string_view value);
   Status SetBool(std::string_view field, bool value);
   Status SetFloat(std::string_view field, double value);
@@ -107,13 +133,20 @@ class Table {
 
   // Reads of the current record. A character field comes without trailing
   // blanks. A blank numeric field reads as 0 (float, integer) and as the
-  // empty text. A numeric field whose bytes are not a number is kCorrupt.
+  // empty text. A numeric field whose bytes are not a number is kCorrupt
+  // naming the table, field and record. GetText of a numeric field is its
+  // text value (below); of a logical field "T", "F" or "" when never set.
+  // GetFloat and GetInteger of a character field read the number it holds
+  // (',' or '.' as decimal point, blank as 0).
   Result<std::string> GetText(std::string_view field) const;
   Result<double> GetFloat(std::string_view field) const;
   // The value rounded to the nearest whole number, halves to even.
   Result<int64_t> GetInteger(std::string_view field) const;
   // Text value of a numeric field: a whole number as its decimal digits with
-  // a minus sign when negative, no separator, no leading zeros ("3").
+  // a minus sign when negative, no separator, no leading zeros ("3"); a value
+  // with a fraction with a comma and no trailing zeros ("2,5"), as numbers
+  // held as text are written in the working tables; blank as "". Of a
+  // character field, its text.
   Result<std::string> GetNumberText(std::string_view field) const;
   Result<bool> GetBool(std::string_view field) const;
 
