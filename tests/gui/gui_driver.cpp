@@ -115,14 +115,14 @@ T WaitFor(const std::function<T()>& probe, const std::string& what, int timeout_
 
 class Pontevia {
  public:
-  explicit Pontevia(const std::wstring& params) {
+  explicit Pontevia(const std::wstring& params, const wchar_t* current_folder = nullptr) {
     std::wstring cmd = L"\"" + g_exe + L"\"";
     if (!params.empty()) cmd += L" " + params;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     Log("Arranque: Pontevia.exe " + Narrow(params));
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi_)) {
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, current_folder,
+                        &si, &pi_)) {
       throw Abort("no se pudo arrancar Pontevia.exe");
     }
   }
@@ -843,20 +843,58 @@ void Import() {
   Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
 }
 
-// F1 and the help button open the help's table of contents.
+// F1 and the help button open the help's table of contents, found beside
+// the program although it was started from another folder.
 void Help() {
-  Pontevia p(L"");
+  Pontevia p(L"", L"C:\\windows");
   HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); }, "la ventana principal");
-  Click(MainButton(main, ids::kButton1));
-  HWND help = WaitFor<HWND>([&] { return FindTop(p.pid(), L"HH Parent"); },
-                            "la ventana de la ayuda");
-  Idle(1000);
-  Check(TextOf(help).find(L"Pontevia") != std::wstring::npos, "la ayuda es la de Pontevia");
-  Screenshot(help, "ayuda");
-  PostMessageW(help, WM_CLOSE, 0, 0);
-  WaitFor<bool>([&] { return !IsWindow(help); }, "que se cierre la ayuda");
+  Idle(500);
+  for (int round = 0; round < 2; ++round) {
+    if (round == 0) {
+      // F1 goes through the message loop, as a real key press does.
+      PostMessageW(FocusOf(main), WM_KEYDOWN, VK_F1, 1);
+    } else {
+      Click(MainButton(main, ids::kButton1));
+    }
+    HWND help = WaitFor<HWND>([&] { return FindTop(p.pid(), L"HH Parent"); },
+                              round == 0 ? "la ayuda tras F1" : "la ayuda tras F1 AYUDA");
+    Idle(1000);
+    Check(TextOf(help) == L"Ayuda de Pontevia", round == 0 ? "F1 abre GestIB.chm" : "F1 AYUDA abre GestIB.chm");
+    HWND toc = nullptr;
+    for (HWND h : Descendants(help)) {
+      if (ClassOf(h) == L"SysTreeView32") toc = h;
+    }
+    Check(toc && SendMessageW(toc, TVM_GETCOUNT, 0, 0) == 6, "se ve la tabla de contenidos");
+    if (round == 0) Screenshot(help, "ayuda");
+    PostMessageW(help, WM_CLOSE, 0, 0);
+    WaitFor<bool>([&] { return !IsWindow(help); }, "que se cierre la ayuda");
+  }
   Click(MainButton(main, ids::kBClose));
   Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
+}
+
+// At 144 DPI the window keeps its design, scaled by one and a half.
+void HighDpi() {
+  RemoveWorkingTables();
+  Pontevia p(L"");
+  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); }, "la ventana principal");
+  Idle(500);
+  RECT client;
+  GetClientRect(main, &client);
+  Check(client.right == 948 && client.bottom == 399, "área cliente de 948 x 399 a 144 ppp");
+  HWND button = MainButton(main, ids::kBExportar);
+  RECT r{};
+  GetWindowRect(button, &r);
+  MapWindowPoints(nullptr, GetParent(button), reinterpret_cast<POINT*>(&r), 2);
+  const RECT want{MulDiv(96, 144, 96), MulDiv(120, 144, 96), MulDiv(185, 144, 96), MulDiv(145, 144, 96)};
+  Check(EqualRect(&r, &want) != FALSE, "el botón de exportar, escalado");
+  Screenshot(main, "ventana_principal_144ppp");
+  Click(button);
+  AnswerFileDialog(p.pid(), kSchool);
+  HWND dlg = WaitCoursesDialog(p.pid());
+  GetClientRect(dlg, &client);
+  Check(client.right == 1380 && client.bottom == 636, "ventana de cursos escalada a 144 ppp");
+  Screenshot(dlg, "cursos_144ppp");
 }
 
 }  // namespace
@@ -875,7 +913,7 @@ int wmain(int argc, wchar_t** argv) {
       {L"commanded_no_file", CommandedNoFile},    {L"bad_handle", BadHandle},
       {L"unknown_action", UnknownAction},         {L"forced_exit", ForcedExit},
       {L"core_error", CoreError},                 {L"import", Import},
-      {L"help", Help},
+      {L"help", Help},                            {L"high_dpi", HighDpi},
   };
   auto it = scenarios.find(scenario);
   if (it == scenarios.end()) {

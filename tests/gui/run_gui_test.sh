@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs one scenario of the GUI driver against Pontevia.exe under Wine, in a
 # throwaway prefix with a virtual desktop inside a virtual X server.
-# Usage: run_gui_test.sh SCENARIO WINDOWS_BIN_DIR DATA_DIR ARTIFACTS_DIR
+# Usage: run_gui_test.sh SCENARIO WINDOWS_BIN_DIR DATA_DIR ARTIFACTS_DIR [DISPLAY]
 set -euo pipefail
-scenario="$1"; bin="$2"; data="$3"; artifacts="$4"
+scenario="$1"; bin="$2"; data="$3"; artifacts="$4"; display="${5:-99}"
 for f in Pontevia.exe GestIB.chm gui_driver.exe; do
   if [ ! -f "$bin/$f" ]; then
     echo "No existe $bin/$f: construya antes el destino Windows (cmake --build --preset windows)." >&2
@@ -19,7 +19,10 @@ wine_bin=$(command -v wine64 || command -v wine)
 # A virtual desktop: Wine draws the window frames itself, with no window
 # manager, and the screenshots show them.
 "$wine_bin" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-"$wine_bin" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+"$wine_bin" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1600x1200 /f >/dev/null 2>&1
+if [ "$scenario" = high_dpi ]; then
+  "$wine_bin" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+fi
 WINEPREFIX="$prefix" wineserver -w || true
 # Wine's own fonts (MS Sans Serif, Marlett for the caption buttons) where
 # the program and the window frames look for them.
@@ -35,7 +38,7 @@ shots="$artifacts/$scenario"
 rm -rf "$shots"; mkdir -p "$shots"
 winshots="Z:$(echo "$shots" | sed 's|/|\\|g')"
 status=0
-xvfb-run -a -s "-screen 0 1024x768x24" \
+xvfb-run -a -n "$display" -s "-screen 0 1600x1200x24" \
   "$wine_bin" "$bin/gui_driver.exe" "$scenario" 'C:\Pontevia\Pontevia.exe' "$winshots" || status=$?
 for bmp in "$shots"/*.bmp; do
   [ -e "$bmp" ] || continue
