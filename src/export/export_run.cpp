@@ -94,6 +94,17 @@ bool IsTableFile(const std::string& file_name) {
   return false;
 }
 
+// The name a file goes by in a folder: Windows folders ignore letter case, so
+// 'asignomt.dbf' there is the same file as 'ASIGNOMT.DBF'; elsewhere they are
+// two files.
+std::string FolderKey(const std::string& file_name) {
+#ifdef _WIN32
+  return Upper(file_name);
+#else
+  return file_name;
+#endif
+}
+
 Status TableFilesIn(access::Env* env, const std::string& folder, std::vector<std::string>* names) {
   std::vector<std::string> all;
   PONTEVIA_RETURN_IF_ERROR(env->ListDirectory(folder, &all));
@@ -223,20 +234,21 @@ Status MoveIntoPlace(access::Env* env, const std::string& staging, const std::st
                      const std::vector<std::string>& staged, const std::vector<std::string>& existing,
                      const std::string& backup, bool* restored_all) {
   *restored_all = true;
-  const std::set<std::string> new_names(staged.begin(), staged.end());
+  std::set<std::string> new_names, old_names;
+  for (const std::string& name : staged) new_names.insert(FolderKey(name));
+  for (const std::string& name : existing) old_names.insert(FolderKey(name));
   Status s;
   for (size_t i = 0; s.ok() && i < staged.size(); ++i) {
     s = env->RenameFile(access::JoinPath(staging, staged[i]), access::JoinPath(workdir, staged[i]));
   }
   for (size_t i = 0; s.ok() && i < existing.size(); ++i) {
-    if (new_names.count(existing[i]) == 0) s = env->RemoveFile(access::JoinPath(workdir, existing[i]));
+    if (new_names.count(FolderKey(existing[i])) == 0) s = env->RemoveFile(access::JoinPath(workdir, existing[i]));
   }
   if (s.ok()) return s;
 
-  const std::set<std::string> old_names(existing.begin(), existing.end());
   Status restored;
   for (const std::string& name : staged) {
-    if (old_names.count(name) == 0) {
+    if (old_names.count(FolderKey(name)) == 0) {
       Status r = env->RemoveFile(access::JoinPath(workdir, name));
       if (restored.ok()) restored = r;
     }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <memory>
 #include <string>
@@ -136,6 +137,26 @@ TEST_F(ExportRunTest, ReplacedTablesAreBackedUpAndStaleIndexesRemoved) {
   }
   EXPECT_EQ(backed_up.size(), 10u);  // eight tables, MATIB.MDX and the stale PROFT.MDX
   EXPECT_EQ(backup.count("Notas.txt"), 0u);
+}
+
+// A table written by a program that names its files in lower case is still
+// the one replaced: afterwards one file of that name is left, and it is new.
+TEST_F(ExportRunTest, ReplacesTablesWhateverTheLetterCaseOfTheirNames) {
+  testing::WriteBytes(access::JoinPath(workdir_, "asignomt.dbf"), "tabla vieja");
+  auto user = testing::CompletingUser(kLevels);
+  ExportSummary summary;
+  ASSERT_TRUE(Run(user.get(), &summary).ok());
+  std::vector<std::string> names;
+  ASSERT_TRUE(env_->ListDirectory(workdir_, &names).ok());
+  int subjects_files = 0;
+  for (const std::string& name : names) {
+    std::string upper = name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    subjects_files += upper == "ASIGNOMT.DBF";
+  }
+  EXPECT_EQ(subjects_files, 1);
+  EXPECT_EQ(ReadTableText(workdir_, "ASIGNOMT").rows.size(), 3u);
+  EXPECT_EQ(testing::ReadBytes(access::JoinPath(summary.backup_folder, "asignomt.dbf")), "tabla vieja");
 }
 
 TEST_F(ExportRunTest, KeepsTheNewestTenBackups) {
