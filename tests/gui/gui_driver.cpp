@@ -553,6 +553,9 @@ void InteractiveExport() {
   Check(!Visible(first, ids::kCoursesLabel2) && !Visible(first, ids::kCoursesLabel3),
         "primera vez: sin las etiquetas de incidencias");
   Screenshot(first, "cursos_primera_vez");
+  Key(first, VK_INSERT);
+  Key(first, VK_DELETE);
+  Check(SendMessageW(grid, LVM_GETITEMCOUNT, 0, 0) == 3, "Insert y Supr no añaden ni borran cursos");
   FillRow(first, L"ESO", L"1");
   FillRow(first, L"ESO", L"2");
   FillRow(first, L"BCT", L"");  // CURSO left empty
@@ -575,8 +578,12 @@ void InteractiveExport() {
   Check(TextOf(Control(second, ids::kBitBtn2)) == L"Forzar Salida Sin Terminar Proceso ",
         "texto del botón de salida forzada");
   Screenshot(second, "cursos_segunda_vez");
-  Key(second, VK_DOWN);
-  Key(second, VK_DOWN);
+  // The navigator's "last" button moves to the third course.
+  HWND last = Control(second, ids::kNavigatorFirst + 5);
+  Check(last && IsWindowEnabled(last), "el navegador permite ir al último");
+  SendMessageW(last, BM_CLICK, 0, 0);
+  Check(!IsWindowEnabled(last) && IsWindowEnabled(Control(second, ids::kNavigatorFirst)),
+        "en el último curso, el navegador sólo permite retroceder");
   Key(second, VK_RIGHT);  // first change of column
   Check(!Visible(second, ids::kBitBtn2) && !Visible(second, ids::kCoursesLabel8),
         "al cambiar de columna se ocultan la salida forzada y su aviso");
@@ -702,6 +709,17 @@ void UnknownAction() {
   Check(!FindTop(p.pid(), L"#32770"), "no empieza ninguna acción");
   Screenshot(horalia.hwnd(), "modo_ordenado");
   Check(p.Running(), "la ventana espera");
+  // Horalia.ini cannot be written (a folder stands in its place; a
+  // read-only file would not stop root, under whom the tests may run): the
+  // close is abandoned with a message.
+  DeleteFileW(IniPath().c_str());
+  CreateDirectoryW(IniPath().c_str(), nullptr);
+  Click(MainButton(main, ids::kBClose));
+  HWND cannot = WaitMessageBox(p.pid(), L"Horalia.ini");
+  Answer(cannot, IDOK);
+  Idle(1000);
+  Check(p.Running() && IsWindow(main), "si no se puede escribir Horalia.ini la ventana no se cierra");
+  RemoveDirectoryW(IniPath().c_str());
   Click(MainButton(main, ids::kBClose));
   Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
   Check(IniValue(L"Transformadores", L"Transformado") == L"0", "Horalia.ini: Transformado=0");
@@ -761,6 +779,21 @@ void CoreError() {
   Check(!FileExists(std::wstring(kWorkdir) + L"\\CURSOST.DBF"), "no se ha escrito ninguna tabla");
   Click(MainButton(main, ids::kBClose));
   Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
+
+  // In commanded mode too the window stays open after the message.
+  DeleteFileW(IniPath().c_str());
+  HoraliaWindow horalia;
+  Pontevia q(L"exportar " + horalia.hex());
+  AnswerFileDialog(q.pid(), kBroken);
+  HWND error = WaitMessageBox(q.pid(), L"roto.xml");
+  Answer(error, IDOK);
+  Idle(1500);
+  HWND child = FindWindowExW(horalia.hwnd(), nullptr, L"TMForm", nullptr);
+  Check(q.Running() && child, "modo ordenado: tras el error la ventana sigue abierta");
+  Check(!FileExists(IniPath()), "modo ordenado: nada escrito en Horalia.ini mientras sigue abierta");
+  Click(MainButton(child, ids::kBClose));
+  Check(q.WaitExit(kTimeoutMs), "Salir cierra el programa");
+  Check(IniValue(L"Transformadores", L"Transformado") == L"0", "al cerrar, Transformado=0");
 }
 
 // Export, Horalia's solution, then the import through the window.
