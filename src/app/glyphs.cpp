@@ -1,7 +1,6 @@
 #include "app/glyphs.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <initializer_list>
 #include <vector>
 
@@ -115,47 +114,6 @@ void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled) {
   OffsetRect(&shifted, 1, 1);
   DrawShape(Canvas{dc, shifted}, glyph, RGB(255, 255, 255), false);
   DrawShape(Canvas{dc, box}, glyph, RGB(128, 128, 128), false);
-}
-
-HICON CreateGlyphIcon(Glyph glyph, int size) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = size;
-  bi.bmiHeader.biHeight = -size;  // top-down
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  ScopedGetDC screen(nullptr);
-  ScopedGdiObj<HBITMAP> color(
-      CreateDIBSection(screen.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!color) return nullptr;
-  // Draw on a key colour no glyph uses, then make the key transparent: GDI
-  // leaves the alpha byte at 0, so the alpha is set here for every pixel.
-  constexpr COLORREF kKey = RGB(255, 0, 255);
-  HDC mem = CreateCompatibleDC(screen.get());
-  {
-    ScopedSelect sel(mem, color.get());
-    RECT rc{0, 0, size, size};
-    ScopedGdiObj<HBRUSH> key(CreateSolidBrush(kKey));
-    FillRect(mem, &rc, key.get());
-    DrawGlyph(mem, glyph, rc, true);
-    GdiFlush();
-  }
-  DeleteDC(mem);
-  auto* px = static_cast<uint32_t*>(bits);
-  for (int i = 0; i < size * size; ++i) {
-    const uint32_t rgb = px[i] & 0x00FFFFFFu;
-    px[i] = rgb == 0x00FF00FFu ? 0u : (rgb | 0xFF000000u);
-  }
-  // The alpha channel decides; the mask only has to exist, all zero.
-  std::vector<uint8_t> zeros(static_cast<size_t>((size + 15) / 16 * 2 * size), 0);
-  ScopedGdiObj<HBITMAP> mask(CreateBitmap(size, size, 1, 1, zeros.data()));
-  ICONINFO ii{};
-  ii.fIcon = TRUE;
-  ii.hbmColor = color.get();
-  ii.hbmMask = mask.get();
-  return CreateIconIndirect(&ii);
 }
 
 }  // namespace pontevia::app

@@ -26,8 +26,4 @@ enum class Glyph {
 // Draws `glyph` inside `box`; a disabled glyph is drawn grey and embossed.
 void DrawGlyph(HDC dc, Glyph glyph, const RECT& box, bool enabled);
 
-// An icon of `size` pixels with a transparent background, for BM_SETIMAGE.
-// The caller destroys it.
-HICON CreateGlyphIcon(Glyph glyph, int size);
-
 }  // namespace pontevia::app

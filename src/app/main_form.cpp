@@ -7,6 +7,7 @@
 #include <new>
 
 #include "access/env.h"
+#include "app/bit_button.h"
 #include "app/button_state.h"
 #include "app/control_ids.h"
 #include "app/glyphs.h"
@@ -160,7 +161,9 @@ void MainForm::CreateControls() {
     layout_.Add(hwnd, args.bounds, font);
     return hwnd;
   };
-  const DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
+  // The bitmap buttons draw themselves (glyph and caption); the help
+  // button is a plain push button.
+  const DWORD kButton = BS_OWNERDRAW | WS_TABSTOP;
   const DWORD kLabel = SS_NOPREFIX;
 
   // Export half.
@@ -183,7 +186,7 @@ void MainForm::CreateControls() {
   b_close_ = add({draw3d1_.hwnd(), ids::kBClose, L"BUTTON", "&Salir", kButton, 0,
                   {256, 32, 89, 25}},
                  kFontDefault);
-  button1_ = add({draw3d1_.hwnd(), ids::kButton1, L"BUTTON", "F1 AYUDA", kButton, 0,
+  button1_ = add({draw3d1_.hwnd(), ids::kButton1, L"BUTTON", "F1 AYUDA", BS_PUSHBUTTON | WS_TABSTOP, 0,
                   {265, 67, 75, 18}},
                  kFontDefault);
   label1_ = add({draw3d1_.hwnd(), ids::kLabel1, L"STATIC", "Pasavia para QV27 V-1.0",
@@ -204,13 +207,6 @@ void MainForm::ApplyDpi(int dpi) {
     handles.push_back(fonts_.back().get());
   }
   layout_.Apply(dpi, handles);
-  const int glyph = Scaled(16, dpi);
-  ok_glyph_.Reset(CreateGlyphIcon(Glyph::kOk, glyph));
-  close_glyph_.Reset(CreateGlyphIcon(Glyph::kClose, glyph));
-  for (HWND b : {b_exportar_, b_importar_}) {
-    SendMessageW(b, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(ok_glyph_.get()));
-  }
-  SendMessageW(b_close_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(close_glyph_.get()));
   // The client area keeps its 632 x 266 design size at every DPI.
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
   const DWORD ex_style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
@@ -239,6 +235,14 @@ bool MainForm::PreTranslate(MSG* msg) {
   if (msg->message == WM_KEYDOWN && msg->wParam == VK_F1) {
     Button1Click();
     return true;
+  }
+  // Enter presses the focused bitmap button, as it does a plain one.
+  if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) {
+    HWND focus = GetFocus();
+    if (focus == b_exportar_ || focus == b_importar_ || focus == b_close_) {
+      PostMessageW(focus, BM_CLICK, 0, 0);
+      return true;
+    }
   }
   return IsDialogMessageW(hwnd_, msg) != FALSE;
 }
@@ -421,6 +425,14 @@ LRESULT MainForm::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
       }
       break;
+    case WM_DRAWITEM: {
+      auto* di = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+      BitButtonLook look;
+      look.dpi = dpi_;
+      look.glyph = di->hwndItem == b_close_ ? Glyph::kClose : Glyph::kOk;
+      DrawBitButton(di, look);
+      return TRUE;
+    }
     case ids::kMsgFormShow:
       FormShow();
       return 0;

@@ -104,7 +104,6 @@ class MainForm {
 
   Layout layout_;
   std::vector<ScopedGdiObj<HFONT>> fonts_;
-  ScopedIcon ok_glyph_, close_glyph_;
   ScopedIcon big_icon_, small_icon_;
 };
 

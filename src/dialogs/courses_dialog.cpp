@@ -1,13 +1,12 @@
 #include "dialogs/courses_dialog.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
-#include <vssym32.h>
 
 #include <memory>
 #include <vector>
 
 #include "access/dbf_table.h"
+#include "app/bit_button.h"
 #include "app/control_ids.h"
 #include "app/glyphs.h"
 #include "app/gradient_panel.h"
@@ -168,7 +167,6 @@ class TControlCursos {
   void NavigatorClick(NavButton button);
   void UpdateNavigator();
   void EndModal(Status status);
-  void DrawForceExitButton(const DRAWITEMSTRUCT* di);
 
   access::Env* env_;
   std::string folder_;
@@ -195,7 +193,7 @@ class TControlCursos {
 
   app::Layout layout_;
   std::vector<app::ScopedGdiObj<HFONT>> fonts_;
-  app::ScopedIcon ok_glyph_;
+  int dpi_ = 96;
 };
 
 bool TControlCursos::CreateWindowAndControls(HWND owner) {
@@ -262,7 +260,7 @@ bool TControlCursos::CreateWindowAndControls(HWND owner) {
     if (def.id == ids::kCoursesLabel8) label8_ = label;
   }
   bitbtn1_ = app::CreateControl({panel, ids::kBitBtn1, L"BUTTON", "Aceptar",
-                                 BS_DEFPUSHBUTTON | WS_TABSTOP, 0, kBitBtn1Bounds},
+                                 BS_OWNERDRAW | WS_TABSTOP, 0, kBitBtn1Bounds},
                                 real_dpi);
   layout_.Add(bitbtn1_, kBitBtn1Bounds, kFontCells);
   bitbtn2_ = app::CreateControl({panel, ids::kBitBtn2, L"BUTTON",
@@ -283,8 +281,7 @@ void TControlCursos::ApplyDpi(int dpi) {
   }
   layout_.Apply(dpi, handles);
   grid_.SetFonts(handles[kFontCells], handles[kFontBold]);
-  ok_glyph_.Reset(app::CreateGlyphIcon(app::Glyph::kOk, app::Scaled(16, dpi)));
-  SendMessageW(bitbtn1_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(ok_glyph_.get()));
+  dpi_ = dpi;
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
   const DWORD ex_style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
   SIZE size = app::WindowSizeForClient(app::Scaled(kClientWidth, dpi),
@@ -321,6 +318,13 @@ Status TControlCursos::ShowModal(HWND owner) {
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_F1 &&
         (msg.hwnd == hwnd_ || IsChild(hwnd_, msg.hwnd))) {
       SendMessageW(hwnd_, WM_HELP, 0, 0);
+      continue;
+    }
+    // Enter presses the focused button, the forced exit included; elsewhere
+    // the dialog manager gives it to the default button, OK.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN &&
+        (msg.hwnd == bitbtn1_ || msg.hwnd == bitbtn2_)) {
+      PostMessageW(msg.hwnd, BM_CLICK, 0, 0);
       continue;
     }
     if (IsDialogMessageW(hwnd_, &msg)) continue;
@@ -422,34 +426,6 @@ void TControlCursos::EndModal(Status status) {
   PostMessageW(hwnd_, WM_NULL, 0, 0);
 }
 
-void TControlCursos::DrawForceExitButton(const DRAWITEMSTRUCT* di) {
-  RECT rc = di->rcItem;
-  const bool pressed = (di->itemState & ODS_SELECTED) != 0;
-  if (HTHEME theme = OpenThemeData(di->hwndItem, L"BUTTON")) {
-    const int state = pressed ? PBS_PRESSED : (di->itemState & ODS_DISABLED) ? PBS_DISABLED : PBS_NORMAL;
-    if (IsThemeBackgroundPartiallyTransparent(theme, BP_PUSHBUTTON, state)) {
-      DrawThemeParentBackground(di->hwndItem, di->hDC, &rc);
-    }
-    DrawThemeBackground(theme, di->hDC, BP_PUSHBUTTON, state, &rc, nullptr);
-    CloseThemeData(theme);
-  } else {
-    DrawFrameControl(di->hDC, &rc, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
-  }
-  const std::wstring text = app::WindowTextOf(di->hwndItem);
-  SetBkMode(di->hDC, TRANSPARENT);
-  SetTextColor(di->hDC, kRed);
-  HFONT font = reinterpret_cast<HFONT>(SendMessageW(di->hwndItem, WM_GETFONT, 0, 0));
-  app::ScopedSelect sel(di->hDC, font);
-  RECT text_rc = rc;
-  if (pressed) OffsetRect(&text_rc, 1, 1);
-  DrawTextW(di->hDC, text.c_str(), static_cast<int>(text.size()), &text_rc,
-            DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  if (di->itemState & ODS_FOCUS) {
-    InflateRect(&rc, -4, -4);
-    DrawFocusRect(di->hDC, &rc);
-  }
-}
-
 LRESULT CALLBACK TControlCursos::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
@@ -490,11 +466,16 @@ LRESULT TControlCursos::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_DRAWITEM: {
       auto* di = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-      if (di->CtlID == static_cast<UINT>(ids::kBitBtn2)) {
-        DrawForceExitButton(di);
-        return TRUE;
+      app::BitButtonLook look;
+      look.dpi = dpi_;
+      if (di->CtlID == static_cast<UINT>(ids::kBitBtn1)) {
+        look.glyph = app::Glyph::kOk;
+        look.is_default = true;
+      } else {
+        look.text = kRed;
       }
-      break;
+      app::DrawBitButton(di, look);
+      return TRUE;
     }
     case ids::kMsgPostFailed:
       EndModal(pending_error_);

@@ -552,6 +552,56 @@ void InteractiveExport() {
         "primera vez: sin salida forzada ni su aviso");
   Check(!Visible(first, ids::kCoursesLabel2) && !Visible(first, ids::kCoursesLabel3),
         "primera vez: sin las etiquetas de incidencias");
+  // Every label with its caption and its visibility at creation.
+  const struct {
+    int id;
+    const wchar_t* caption;
+    bool visible;
+  } kLabels[] = {
+      {ids::kCoursesLabel1, L"ASIGNACIÓN DE NIVELES Y CURSOS", true},
+      {ids::kCoursesLabel3, L"INCIDENCIAS EN EL TRASPASO", false},
+      {ids::kCoursesLabel2,
+       L"Se ha detectado que falta por indicar algún NIVEL  o CURSO. Complete el/los datos que "
+       L"falten, para poder concluir el proceso, antes de Salir.",
+       false},
+      {ids::kCoursesLabel4, L"¡ IMPORTANTE !", true},
+      {ids::kCoursesLabel5,
+       L"Las Abreviaturas de sus Grupos (Unidades), se formarán, en función del NIVEL y CURSO, "
+       L"del siguiente modo: ",
+       true},
+      {ids::kCoursesLabel6, L"Por ejemplo, NIVEL=ESO y CURSO=1 daría como resultado", true},
+      {ids::kCoursesLabel10, L"Abreviatura del Grupo = ESO1A", true},
+      {ids::kCoursesLabel7,
+       L"y así secuencialmente para el resto de Grupos del mismo NIVEL y CURSO, ESO1B, ESO1C.",
+       true},
+      {ids::kCoursesLabel11,
+       L"Ejemplos de Niveles: BCT=Bach.C.T., BHC=Bach.Hum., BT=Bach.Tecnol., LS=Leng.Signos, "
+       L"GAD=Gest.Admin., EDSO=ESO Diversificación, etc...",
+       true},
+      {ids::kCoursesLabel9,
+       L"Luego es de vital IMPORTANCIA que para cada NIVEL sus 5 Primeros caracteres sean "
+       L"DISTINTOS.",
+       true},
+      {ids::kCoursesLabel8,
+       L"¡ Atención ! Si fuerza la Salida, los Datos recogidos serán INCOHERENTES.", false},
+  };
+  for (const auto& l : kLabels) {
+    HWND h = Control(first, l.id);
+    Check(h && TextOf(h) == l.caption && (IsWindowVisible(h) != FALSE) == l.visible,
+          "etiqueta " + Narrow(l.caption).substr(0, 30));
+  }
+  // The navigator: ten buttons with their hints; no insert or delete.
+  const wchar_t* kHints[] = {
+      L"Move to first record",          L"Move backward 10 records",
+      L"Move to prior record",          L"Move to next record",
+      L"Move forward 10 records",       L"Move to last record",
+      L"Edit current record",           L"Post changes of current record",
+      L"Cancel changes made to current record", L"Refresh the contents of the dataset",
+  };
+  for (int i = 0; i < 10; ++i) {
+    HWND b = Control(first, ids::kNavigatorFirst + i);
+    Check(b && TextOf(b) == kHints[i], "botón del navegador: " + Narrow(kHints[i]));
+  }
   Screenshot(first, "cursos_primera_vez");
   Key(first, VK_INSERT);
   Key(first, VK_DELETE);
