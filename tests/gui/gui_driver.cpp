@@ -802,6 +802,32 @@ void ForcedExit() {
         "CURSOST queda como lo dejó el usuario");
 }
 
+// Closing the level and course dialog from its title bar ends the showing
+// as complete, without the check: the export goes on with what was typed.
+void DialogCloseBox() {
+  RemoveWorkingTables();
+  Pontevia p(L"");
+  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); }, "la ventana principal");
+  Click(MainButton(main, ids::kBExportar));
+  AnswerFileDialog(p.pid(), kSchool);
+  HWND dlg = WaitCoursesDialog(p.pid());
+  Key(dlg, VK_RIGHT);
+  Key(dlg, VK_RIGHT);
+  Type(dlg, L"ESO");  // still in the cell editor when the window closes
+  PostMessageW(dlg, WM_CLOSE, 0, 0);
+  HWND question = WaitQuestion(p.pid());
+  Check(!FindMessageBox(p.pid(), L"Falta algún Dato"), "sin comprobación ni aviso");
+  Check(!FindTop(p.pid(), L"TControlCursos"), "la ventana de cursos no vuelve a abrirse");
+  Answer(question, IDCANCEL);
+  Answer(WaitMessageBox(p.pid(), L"Proceso finalizado"), IDOK);
+  std::vector<Record> courses = ReadTable("CURSOST", {"NIVEL", "CURSO"});
+  Check(courses.size() == 3 && courses[0]["NIVEL"] == "ESO" && courses[0]["CURSO"].empty() &&
+            courses[2]["NIVEL"].empty(),
+        "CURSOST guarda lo escrito hasta el cierre");
+  Click(MainButton(main, ids::kBClose));
+  Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
+}
+
 // A source document that is not well-formed: the core's message, the window
 // stays usable and the tables stay as they were.
 void CoreError() {
@@ -996,6 +1022,7 @@ int wmain(int argc, wchar_t** argv) {
       {L"commanded_no_file", CommandedNoFile},    {L"bad_handle", BadHandle},
       {L"unknown_action", UnknownAction},         {L"forced_exit", ForcedExit},
       {L"core_error", CoreError},                 {L"import", Import},
+      {L"dialog_close_box", DialogCloseBox},
       {L"help", Help},                            {L"high_dpi", HighDpi},
   };
   auto it = scenarios.find(scenario);
