@@ -211,12 +211,38 @@ struct Table::Rep {
     return Status::OK();
   }
 
-  static bool SameBytes(const std::string& a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      if (a[i] != b[i]) return false;
+  // A name reduced to its length and two (possibly overlapping) loads that
+  // together cover every byte, so that equal keys mean equal names and a
+  // comparison costs three instructions rather than a loop.
+  struct NameKey {
+    uint64_t size = 0, head = 0, tail = 0;
+    bool operator==(const NameKey&) const = default;
+  };
+  static NameKey KeyOf(std::string_view s) {
+    NameKey k;
+    k.size = s.size();
+    if (s.size() >= 8) {
+      std::memcpy(&k.head, s.data(), 8);
+      std::memcpy(&k.tail, s.data() + s.size() - 8, 8);
+    } else if (s.size() >= 4) {
+      uint32_t h, t;
+      std::memcpy(&h, s.data(), 4);
+      std::memcpy(&t, s.data() + s.size() - 4, 4);
+      k.head = h;
+      k.tail = t;
+    } else {
+      for (size_t i = 0; i < s.size(); ++i) k.head |= static_cast<uint64_t>(static_cast<uint8_t>(s[i])) << (8 * i);
     }
-    return true;
+    return k;
+  }
+  std::vector<NameKey> name_keys;  // one per field; names up to 16 bytes
+
+  void BuildNameKeys() {
+    name_keys.clear();
+    for (const dbf::Field& f : fields) {
+      // Longer names (dBase 7) never match here; case folding finds them.
+      name_keys.push_back(f.name.size() <= 16 ? KeyOf(f.name) : NameKey{~uint64_t{0}, 0, 0});
+    }
   }
 
   int Find(std::string_view field) const {
@@ -224,9 +250,10 @@ struct Table::Rep {
     // Callers mostly set and read fields in table order, so the search
     // starts after the last field found, and names given as stored (upper
     // case) are matched before case folding is tried.
-    for (size_t k = 0; k < n; ++k) {
+    const NameKey key = field.size() <= 16 ? KeyOf(field) : NameKey{};
+    for (size_t k = 0; k < n && field.size() <= 16; ++k) {
       const size_t i = guess + k < n ? guess + k : guess + k - n;
-      if (SameBytes(fields[i].name, field)) {
+      if (name_keys[i] == key) {
         guess = i + 1 == n ? 0 : i + 1;
         return static_cast<int>(i);
       }
@@ -472,6 +499,7 @@ Status Table::Create(Env* env, const std::string& folder, const std::string& tab
     offset += static_cast<size_t>(f.width);
     rep->fields.push_back(std::move(f));
   }
+  rep->BuildNameKeys();
   for (const IndexDef& idx : def.indexes) {
     if (!ValidFieldName(idx.tag)) return invalid("el nombre de índice \"" + U8(idx.tag) + "\" no es válido");
     int f = rep->Find(idx.field);
@@ -562,6 +590,7 @@ Status Table::Open(Env* env, const std::string& folder, const std::string& table
   rep->record_length = layout.record_length;
   rep->count = layout.record_count;
   rep->fields = std::move(layout.fields);
+  rep->BuildNameKeys();
   rep->foreign_index = layout.production_index;
   rep->blank.assign(rep->record_length, ' ');
   for (const dbf::Field& f : rep->fields) {
@@ -825,7 +854,11 @@ std::string_view Table::TextView(int f) const {
   if (rep_->closed || f < 0 || static_cast<size_t>(f) >= rep_->fields.size()) return std::string_view();
   const char* p = rep_->cur + rep_->fields[f].offset;
   size_t n = static_cast<size_t>(rep_->fields[f].width);
-  // Some programs pad text with 0x00 rather than blanks; both go.
+  // Blank padding goes eight bytes at a time (fields are mostly padding);
+  // some programs pad with 0x00 instead, which the byte loop also takes.
+  constexpr uint64_t kBlanks = 0x2020202020202020ull;
+  uint64_t word;
+  while (n >= 8 && (std::memcpy(&word, p + n - 8, 8), word == kBlanks)) n -= 8;
   while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
   return std::string_view(p, n);
 }

@@ -7,6 +7,7 @@
 #include <limits>
 #include <set>
 
+#include "text/ansi.h"
 #include "unit/access/two_record_table.h"
 #include "unit/testutil/fault_env.h"
 #include "unit/testutil/temp_folder.h"
@@ -402,6 +403,25 @@ TEST(Table, NumbersThatDoNotFitAreRefusedNotMangled) {
   EXPECT_EQ(*t->GetText("DNI"), "9999999999");
   ASSERT_OK(t->SetFloat("HORAS", -0.00001));
   EXPECT_EQ(*t->GetNumberText("HORAS"), "0") << "no negative zero";
+}
+
+TEST(Table, FieldLookupTellsApartNamesThatShareMostBytes) {
+  const std::vector<std::string> names = {"A",        "AB",         "ABC",        "ABCD",       "ABCE",
+                                          "ABCDEFGH", "ABCDEFGHIJ", "ABCDEFGHIK", "XBCDEFGHIJ", "ABCDXFGHIJ"};
+  TableDef def;
+  for (const std::string& n : names) def.fields.push_back({n, FieldType::kLogical});
+  TempFolder dir;
+  std::unique_ptr<Table> t;
+  ASSERT_OK(Table::Create(env(), dir.path(), "NOMBRES", def, &t));
+  for (int round = 0; round < 2; ++round) {  // the second round starts from other guesses
+    for (size_t i = 0; i < names.size(); ++i) {
+      SCOPED_TRACE(names[i]);
+      EXPECT_EQ(*t->FieldIndex(names[i]), static_cast<int>(i));
+      EXPECT_EQ(*t->FieldIndex(text::FoldCaseCopy(names[i])), static_cast<int>(i));
+    }
+  }
+  EXPECT_FALSE(t->FieldIndex("ABCDEFGHIJKLMNOPQ").ok());
+  EXPECT_FALSE(t->FieldIndex("").ok());
 }
 
 TEST(Table, OpenFailuresNameTheTable) {
