@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 
 #include "text/ansi.h"
@@ -132,6 +133,7 @@ Status ReadDbfLayout(const std::string& path, std::string_view head, uint64_t fi
     if (ParseDescriptors(bytes, l.header_length, kDbase7Shape, &fields7).empty()) {
       problem.clear();
       l.fields = std::move(fields7);
+      l.dbase7 = true;
     }
   }
   if (!problem.empty()) return corrupt(problem);
@@ -260,6 +262,39 @@ int ParseDbfLogical(char byte) {
     default:
       return -1;
   }
+}
+
+bool ParseDbfBinaryNumber(char type, bool dbase7, std::string_view bytes, double* value) {
+  auto big_endian = [&bytes] {
+    uint64_t u = 0;
+    for (char c : bytes) u = u << 8 | static_cast<uint8_t>(c);
+    return u;
+  };
+  auto little_endian = [&bytes] {
+    uint64_t u = 0;
+    for (size_t i = bytes.size(); i > 0; --i) u = u << 8 | static_cast<uint8_t>(bytes[i - 1]);
+    return u;
+  };
+  const bool never_set = dbase7 && bytes.find_first_not_of('\0') == std::string_view::npos;
+  if ((type == 'I' || type == '+') && bytes.size() == 4) {
+    const uint32_t u = static_cast<uint32_t>(dbase7 ? big_endian() ^ 0x80000000u : little_endian());
+    *value = never_set ? 0 : static_cast<int32_t>(u);
+    return true;
+  }
+  if ((type == 'O' && dbase7 && bytes.size() == 8) || (type == 'B' && !dbase7 && bytes.size() == 8)) {
+    uint64_t u = little_endian();
+    if (type == 'O') {
+      // Positive values are stored with the sign bit set, negative ones with
+      // every bit inverted, so that the bytes sort as the numbers do.
+      u = big_endian();
+      u = (u >> 63) ? u ^ (uint64_t{1} << 63) : ~u;
+    }
+    double d = 0;
+    std::memcpy(&d, &u, sizeof d);
+    *value = never_set ? 0 : d;
+    return true;
+  }
+  return false;
 }
 
 }  // namespace pontevia::access

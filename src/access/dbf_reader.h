@@ -20,6 +20,7 @@ struct DbfLayout {
   size_t header_length = 0;   // records start here
   size_t record_length = 0;   // flag byte included
   bool production_index = false;
+  bool dbase7 = false;  // 68-byte header and 48-byte field descriptors
   std::vector<dbf::Field> fields;
 };
 
@@ -48,6 +49,15 @@ DbfNumber ParseDbfNumber(std::string_view bytes, double* value);
 // with a fraction with a comma and no trailing zeros ("2,5"), since numbers
 // held as text use the comma in the working tables. False when kBad.
 bool DbfNumberText(std::string_view bytes, std::string* text);
+
+// Decodes the binary numbers other writers use (TDbf writes integers as
+// 'I' at table level 7): 'I' and '+' (32-bit integer; big-endian with the
+// sign bit flipped in the dBase 7 layout, little-endian otherwise), 'O'
+// (dBase 7 double, big-endian, bits arranged to sort bytewise) and 'B' of
+// width 8 (Visual FoxPro double, little-endian). All-zero bytes in the
+// dBase 7 layout are a value never set and read as 0. False for any other
+// type or width.
+bool ParseDbfBinaryNumber(char type, bool dbase7, std::string_view bytes, double* value);
 
 // Decodes an L field: 1 true (T t Y y), 0 false (F f N n, and blank, '?' or
 // 0x00 for a value never set), -1 for any other byte.

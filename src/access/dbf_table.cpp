@@ -152,6 +152,7 @@ struct Table::Rep {
   bool closed = false;
   bool temp_written = false;   // temp_path exists and must go if the table is abandoned
   bool foreign_index = false;  // opened with a production index we cannot rebuild
+  bool dbase7 = false;         // dBase 7 layout: decides how binary numbers read
   mutable size_t guess = 0;    // where the next field lookup starts
 
   ~Rep() {
@@ -441,6 +442,7 @@ struct Table::Rep {
       if (ParseDbfNumber(text::Trim(FieldBytes(f)), &v) == DbfNumber::kBad) return NotANumber(f);
       return v;
     }
+    if (ParseDbfBinaryNumber(fields[f].type, dbase7, FieldBytes(f), &v)) return v;
     return WrongKind(f, "numérico");
   }
 };
@@ -592,6 +594,7 @@ Status Table::Open(Env* env, const std::string& folder, const std::string& table
   rep->fields = std::move(layout.fields);
   rep->BuildNameKeys();
   rep->foreign_index = layout.production_index;
+  rep->dbase7 = layout.dbase7;
   rep->blank.assign(rep->record_length, ' ');
   for (const dbf::Field& f : rep->fields) {
     rep->defs.push_back(FieldDef{f.name, KindOf(f), f.width, f.decimals, f.type});
