@@ -160,8 +160,8 @@ Status OpenTable(access::Env* env, const std::string& workdir, const std::string
                             ".DBF) en la carpeta de trabajo «" + workdir + "». " + remedy +
                             kNothingWritten);
   }
-  return WithCode(status.code(), "No se puede leer la tabla " + name + ". " + status.message() +
-                                     kNothingWritten);
+  // The engine's message names the table and the file and says what to do.
+  return WithCode(status.code(), status.message() + kNothingWritten);
 }
 
 Status OpenAll(access::Env* env, const std::string& workdir, RunTables* t) {

@@ -19,6 +19,11 @@ add_test(NAME integration.roundtrip_sample_half_hours
          COMMAND ${PONTEVIA_ROUNDTRIP} --work ${PONTEVIA_ROUNDTRIP_WORK}/sample_half
                  ${PONTEVIA_SAMPLE} -- --half-hours --days 5 --periods 16 --seed 4)
 
+add_test(NAME integration.import_exit_statuses
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/import_cli.sh ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+                 ${PONTEVIA_ROUNDTRIP_WORK}/cli ${CMAKE_SOURCE_DIR}/samples/ies_mestral.xml
+                 ${CMAKE_SOURCE_DIR}/samples/ies_mestral_nivells.csv)
+
 # Schools nobody here wrote by hand.
 if(TARGET school_generator)
   add_test(NAME integration.roundtrip_generated

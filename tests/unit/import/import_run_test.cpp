@@ -397,6 +397,30 @@ TEST_F(ImportRunTest, ReadsNumbersOfAnyWidthAndTypeAndSkipsDeletedRecords) {
   EXPECT_EQ(sessions[1], Session("7102", "", "", "3", "11:15", "55", "", "60101", ""));
 }
 
+// Horalia may keep a production index beside SOLUC, or flag one it did not
+// write; the import only reads the records and needs neither.
+TEST_F(ImportRunTest, ReadsSolucFlaggedWithAProductionIndex) {
+  std::string bytes = SolucBytes({{"3", "1", "MAT1", "ESO1A", "Aula 1.01", "MAT", ""}});
+  bytes[28] = 0x01;
+  WriteFile((fs::path(work_) / "SOLUC.DBF").string(), bytes);
+  Status status = Run();
+  ASSERT_TRUE(status.ok()) << status.message();
+  EXPECT_EQ(ReadSessions(output_).size(), 1u);
+}
+
+// While Horalia holds SOLUC the import stops before reading anything.
+TEST_F(ImportRunTest, TableHeldByAnotherProgramIsReportedByName) {
+  WriteSoluc({{"3", "1", "MAT1", "ESO1A", "Aula 1.01", "MAT", ""}});
+  std::unique_ptr<access::FileLock> horalia;
+  ASSERT_TRUE(Env::Default()
+                  ->LockFile((fs::path(work_) / "SOLUC.DBF").string(), access::ShareMode::kExclusive, &horalia)
+                  .ok());
+  Status status = Run();
+  EXPECT_EQ(status.code(), StatusCode::kLocked);
+  EXPECT_THAT(status.message(), HasSubstr("SOLUC"));
+  EXPECT_FALSE(fs::exists(output_));
+}
+
 TEST_F(ImportRunTest, ReplacesAnExistingDocumentWithoutAsking) {
   WriteFile(output_, "<viejo/>");
   WriteSoluc({{"3", "1", "MAT1", "ESO1A", "Aula 1.01", "MAT", ""}});
