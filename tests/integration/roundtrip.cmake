@@ -24,6 +24,15 @@ add_test(NAME integration.import_exit_statuses
                  ${PONTEVIA_ROUNDTRIP_WORK}/cli ${CMAKE_SOURCE_DIR}/samples/ies_mestral.xml
                  ${CMAKE_SOURCE_DIR}/samples/ies_mestral_nivells.csv)
 
+# The Windows programs under Wine: the document is written by MSXML.
+if(NOT PONTEVIA_SANITIZE)
+  set(PONTEVIA_WINDOWS_BIN ${CMAKE_SOURCE_DIR}/build/windows/bin CACHE PATH "Where the Windows build puts its programs")
+  add_test(NAME wine.roundtrip_sample_half_hours
+           COMMAND ${PONTEVIA_ROUNDTRIP} --work ${PONTEVIA_ROUNDTRIP_WORK}/wine ${PONTEVIA_SAMPLE}
+                   --wine ${PONTEVIA_WINDOWS_BIN} -- --half-hours --seed 7)
+  set_tests_properties(wine.roundtrip_sample_half_hours PROPERTIES TIMEOUT 300)
+endif()
+
 # Schools nobody here wrote by hand.
 if(TARGET school_generator)
   add_test(NAME integration.roundtrip_generated
