@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs one scenario of the GUI driver against Pontevia.exe under Wine, in a
 # throwaway prefix with a virtual desktop inside a virtual X server.
-# Usage: run_gui_test.sh SCENARIO WINDOWS_BIN_DIR DATA_DIR ARTIFACTS_DIR [DISPLAY]
+# Usage: run_gui_test.sh SCENARIO PACKAGE_DIR WINDOWS_BIN_DIR DATA_DIR ARTIFACTS_DIR [DISPLAY]
+# PACKAGE_DIR holds Pontevia.exe and GestIB.chm; WINDOWS_BIN_DIR the driver.
 set -euo pipefail
-scenario="$1"; bin="$2"; data="$3"; artifacts="$4"; display="${5:-99}"
-for f in Pontevia.exe GestIB.chm gui_driver.exe; do
-  if [ ! -f "$bin/$f" ]; then
-    echo "No existe $bin/$f: construya antes el destino Windows (cmake --build --preset windows)." >&2
+scenario="$1"; package="$2"; bin="$3"; data="$4"; artifacts="$5"; display="${6:-99}"
+for f in "$package/Pontevia.exe" "$package/GestIB.chm" "$bin/gui_driver.exe"; do
+  if [ ! -f "$f" ]; then
+    echo "No existe $f: construya antes el destino Windows (cmake --build --preset windows)." >&2
     exit 1
   fi
 done
@@ -31,7 +32,7 @@ cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$prefix/drive_c/wind
 # The program in a folder of its own (Horalia.ini is written there), the
 # working folder C:\HTEMP and the sample documents in C:\HTEMP\saga.
 mkdir -p "$prefix/drive_c/Pontevia" "$prefix/drive_c/HTEMP/saga"
-cp "$bin/Pontevia.exe" "$bin/GestIB.chm" "$prefix/drive_c/Pontevia/"
+cp "$package/Pontevia.exe" "$package/GestIB.chm" "$prefix/drive_c/Pontevia/"
 cp "$data"/*.xml "$prefix/drive_c/HTEMP/saga/"
 
 shots="$artifacts/$scenario"
