@@ -37,11 +37,13 @@ void DrawBitButton(const DRAWITEMSTRUCT* di, const BitButtonLook& look) {
       FrameRect(dc, &face, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
       InflateRect(&face, -1, -1);
     }
-    DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
+    DrawFrameControl(dc, &face, DFC_BUTTON,
+                     DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
   }
 
   const std::wstring text = WindowTextOf(di->hwndItem);
-  HFONT font = reinterpret_cast<HFONT>(SendMessageW(di->hwndItem, WM_GETFONT, 0, 0));
+  HFONT font =
+      reinterpret_cast<HFONT>(SendMessageW(di->hwndItem, WM_GETFONT, 0, 0));
   ScopedSelect sel(dc, font);
   const UINT prefix = (di->itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0;
   RECT measure{0, 0, 0, 0};
@@ -58,7 +60,8 @@ void DrawBitButton(const DRAWITEMSTRUCT* di, const BitButtonLook& look) {
     DrawGlyph(dc, *look.glyph, box, !disabled);
     x += glyph + gap;
   }
-  RECT text_rc{x + shift, rc.top + shift, x + shift + (measure.right - measure.left) + 1,
+  RECT text_rc{x + shift, rc.top + shift,
+               x + shift + (measure.right - measure.left) + 1,
                rc.bottom + shift};
   SetBkMode(dc, TRANSPARENT);
   if (disabled) {

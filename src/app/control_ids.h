@@ -45,8 +45,9 @@ enum CoursesDialog : int {
 
 // Private window messages.
 enum Messages : UINT {
-  kMsgFormShow = WM_APP + 1,  // the main window has been shown: start the commanded action
-  kMsgPostFailed,             // the grid could not store a record: show why
+  kMsgFormShow =
+      WM_APP + 1,  // the main window has been shown: start the commanded action
+  kMsgPostFailed,  // the grid could not store a record: show why
 };
 
 }  // namespace pontevia::app::ids

@@ -19,7 +19,8 @@ struct Canvas {
     const int h = box.bottom - box.top;
     return POINT{box.left + MulDiv(x, w, 16), box.top + MulDiv(y, h, 16)};
   }
-  void Polygon(std::initializer_list<POINT> grid_points, COLORREF fill, COLORREF line) const {
+  void Polygon(std::initializer_list<POINT> grid_points, COLORREF fill,
+               COLORREF line) const {
     std::vector<POINT> pts;
     for (POINT p : grid_points) pts.push_back(At(p.x, p.y));
     ScopedGdiObj<HBRUSH> brush(CreateSolidBrush(fill));
@@ -31,9 +32,11 @@ struct Canvas {
   void Box(int l, int t, int r, int b, COLORREF fill, COLORREF line) const {
     Polygon({{l, t}, {r, t}, {r, b}, {l, b}}, fill, line);
   }
-  void Line(int x1, int y1, int x2, int y2, int width_units, COLORREF color) const {
+  void Line(int x1, int y1, int x2, int y2, int width_units,
+            COLORREF color) const {
     const int w = box.right - box.left;
-    ScopedGdiObj<HPEN> pen(CreatePen(PS_SOLID, (std::max)(1, MulDiv(width_units, w, 16)), color));
+    ScopedGdiObj<HPEN> pen(
+        CreatePen(PS_SOLID, (std::max)(1, MulDiv(width_units, w, 16)), color));
     ScopedSelect p(dc, pen.get());
     POINT a = At(x1, y1), b = At(x2, y2);
     MoveToEx(dc, a.x, a.y, nullptr);
@@ -48,7 +51,8 @@ void DrawShape(const Canvas& c, Glyph glyph, COLORREF ink, bool colourful) {
     case Glyph::kOk:
     case Glyph::kNavPost:
       c.Polygon({{1, 9}, {3, 7}, {6, 10}, {12, 3}, {14, 5}, {6, 13}},
-                glyph == Glyph::kOk ? green : ink, glyph == Glyph::kOk ? dark_green : ink);
+                glyph == Glyph::kOk ? green : ink,
+                glyph == Glyph::kOk ? dark_green : ink);
       break;
     case Glyph::kClose: {
       const COLORREF frame = colourful ? RGB(96, 64, 0) : ink;
@@ -90,12 +94,14 @@ void DrawShape(const Canvas& c, Glyph glyph, COLORREF ink, bool colourful) {
       break;
     case Glyph::kNavRefresh: {
       const int w = c.box.right - c.box.left;
-      ScopedGdiObj<HPEN> pen(CreatePen(PS_SOLID, (std::max)(1, MulDiv(2, w, 16)), ink));
+      ScopedGdiObj<HPEN> pen(
+          CreatePen(PS_SOLID, (std::max)(1, MulDiv(2, w, 16)), ink));
       ScopedSelect p(c.dc, pen.get());
       ScopedSelect b(c.dc, GetStockObject(NULL_BRUSH));
       // Nearly a full circle, open at the top right, with the arrow head
       // at its upper end pointing on round.
-      POINT tl = c.At(3, 3), br = c.At(13, 13), from = c.At(9, 2), to = c.At(14, 6);
+      POINT tl = c.At(3, 3), br = c.At(13, 13), from = c.At(9, 2),
+            to = c.At(14, 6);
       Arc(c.dc, tl.x, tl.y, br.x, br.y, from.x, from.y, to.x, to.y);
       c.Polygon({{8, 0}, {12, 3}, {8, 6}}, ink, ink);
       break;

@@ -28,11 +28,12 @@ bool GradientPanel::Create(const CreateArgs& args, int dpi) {
   middle_ = args.middle;
   end_ = args.end;
   RECT rc = ScaledRect(args.bounds, dpi);
-  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, L"",
-                          WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rc.left,
-                          rc.top, rc.right - rc.left, rc.bottom - rc.top, args.parent,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.id)),
-                          GetModuleHandleW(nullptr), this);
+  hwnd_ = CreateWindowExW(
+      WS_EX_CONTROLPARENT, kPanelClass, L"",
+      WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rc.left,
+      rc.top, rc.right - rc.left, rc.bottom - rc.top, args.parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.id)),
+      GetModuleHandleW(nullptr), this);
   return hwnd_ != nullptr;
 }
 
@@ -46,14 +47,16 @@ void GradientPanel::SetLabelStyle(HWND label, const LabelStyle& style) {
   labels_.emplace_back(label, style);
 }
 
-LRESULT CALLBACK GradientPanel::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK GradientPanel::Proc(HWND hwnd, UINT msg, WPARAM wp,
+                                     LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
     auto* self = static_cast<GradientPanel*>(cs->lpCreateParams);
     self->hwnd_ = hwnd;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<GradientPanel*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* self =
+      reinterpret_cast<GradientPanel*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);

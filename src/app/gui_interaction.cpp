@@ -41,11 +41,12 @@ class ArrowWhileModal {
 
 }  // namespace
 
-Status GuiInteraction::ShowCoursesDialog(const std::string& folder, bool force_exit_offered,
-                                         exporter::CoursesDialogOutcome* outcome) {
+Status GuiInteraction::ShowCoursesDialog(
+    const std::string& folder, bool force_exit_offered,
+    exporter::CoursesDialogOutcome* outcome) {
   ArrowWhileModal arrow(form_);
-  Status st = dialogs::ShowCoursesDialog(form_.hwnd(), access::Env::Default(), folder,
-                                         force_exit_offered, outcome);
+  Status st = dialogs::ShowCoursesDialog(form_.hwnd(), access::Env::Default(),
+                                         folder, force_exit_offered, outcome);
   if (st.ok() && outcome->exit_reason == "fuera") form_.RequestCloseDuringRun();
   return st;
 }
@@ -56,7 +57,9 @@ bool GuiInteraction::ConfirmAssignmentLines() {
                      MB_OKCANCEL | MB_ICONEXCLAMATION) == IDOK;
 }
 
-void GuiInteraction::Warn(const std::string& message) { warnings_.push_back(message); }
+void GuiInteraction::Warn(const std::string& message) {
+  warnings_.push_back(message);
+}
 
 void GuiInteraction::SetBusy(bool busy) { form_.SetBusy(busy); }
 
@@ -67,7 +70,8 @@ void GuiInteraction::ShowWarnings() {
     text += "\n- " + warnings_[i];
   }
   if (warnings_.size() > kMaxWarningsShown) {
-    text += "\n\n... y " + std::to_string(warnings_.size() - kMaxWarningsShown) +
+    text += "\n\n... y " +
+            std::to_string(warnings_.size() - kMaxWarningsShown) +
             " avisos más del mismo tipo.";
   }
   text += "\n\nRevise esos datos en GestIB si el horario los necesita.";

@@ -28,8 +28,10 @@ constexpr int kClientWidth = 632;
 constexpr int kClientHeight = 266;
 
 // Style of the dialog frame in interactive mode.
-constexpr DWORD kFramedStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr DWORD kFramedExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+constexpr DWORD kFramedStyle =
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kFramedExStyle =
+    WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 constexpr DWORD kChildStyle = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 constexpr DWORD kChildExStyle = WS_EX_CONTROLPARENT;
 
@@ -52,7 +54,9 @@ constexpr COLORREF kBandEnd = RGB(0xCC, 0xD8, 0xE6);
 constexpr char kNoFile[] = "No existe archivo";
 constexpr char kDone[] = "Proceso finalizado";
 
-bool IsOwnWindow(HWND root, HWND hwnd) { return hwnd == root || IsChild(root, hwnd); }
+bool IsOwnWindow(HWND root, HWND hwnd) {
+  return hwnd == root || IsChild(root, hwnd);
+}
 
 }  // namespace
 
@@ -66,9 +70,9 @@ bool MainForm::Create(const CreateArgs& args) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kMainClass;
   wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(IDI_PONTEVIA));
-  wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(IDI_PONTEVIA),
-                                             IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), 0));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(
+      wc.hInstance, MAKEINTRESOURCEW(IDI_PONTEVIA), IMAGE_ICON,
+      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   RegisterClassExW(&wc);
 
   // The run mode decides the kind of window, so it is settled before the
@@ -88,10 +92,12 @@ bool MainForm::Create(const CreateArgs& args) {
     POINT origin{0, 0};
     dpi = DpiOfPoint(origin);
   }
-  SIZE size = WindowSizeForClient(Scaled(kClientWidth, dpi), Scaled(kClientHeight, dpi), style,
-                                  ex_style, dpi);
-  hwnd_ = CreateWindowExW(ex_style, kMainClass, WideFromUtf8(kCaption).c_str(), style, x, y,
-                          size.cx, size.cy, parent_, nullptr, wc.hInstance, this);
+  SIZE size =
+      WindowSizeForClient(Scaled(kClientWidth, dpi), Scaled(kClientHeight, dpi),
+                          style, ex_style, dpi);
+  hwnd_ = CreateWindowExW(ex_style, kMainClass, WideFromUtf8(kCaption).c_str(),
+                          style, x, y, size.cx, size.cy, parent_, nullptr,
+                          wc.hInstance, this);
   if (!hwnd_) return false;
   dpi_ = DpiOf(hwnd_);
   CreateControls();
@@ -113,7 +119,8 @@ bool MainForm::Create(const CreateArgs& args) {
     x = mi.rcWork.left + ((mi.rcWork.right - mi.rcWork.left) - w) / 2;
     y = mi.rcWork.top + ((mi.rcWork.bottom - mi.rcWork.top) - h) / 2;
   }
-  SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd_, nullptr, x, y, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   ShowWindow(hwnd_, parent_ ? SW_SHOW : args.show_command);
   UpdateWindow(hwnd_);
@@ -130,10 +137,12 @@ void MainForm::FormCreate() {
   if (!start_.handle_valid) {
     // The handle is unusable: the window stays an ordinary framed window in
     // interactive mode, though the action still starts when it is shown.
-    ShowMessage(nullptr, start_.handle_error, kProgramTitle, MB_OK | MB_ICONERROR);
+    ShowMessage(nullptr, start_.handle_error, kProgramTitle,
+                MB_OK | MB_ICONERROR);
     return;
   }
-  HWND parent = reinterpret_cast<HWND>(static_cast<uintptr_t>(start_.parent_handle));
+  HWND parent =
+      reinterpret_cast<HWND>(static_cast<uintptr_t>(start_.parent_handle));
   // A handle of no window (Horalia already gone, or 0) cannot hold a child:
   // the window then stands framed on its own, but the outcome is still
   // reported, since the caller waits for it.
@@ -143,14 +152,14 @@ void MainForm::FormCreate() {
 
 void MainForm::CreateControls() {
   const int dpi = dpi_;
-  GradientPanel::CreateArgs band{hwnd_, ids::kDraw3D1, {0, 168, 633, 97},
-                                 kBandStart, kBandMiddle, kBandEnd};
+  GradientPanel::CreateArgs band{hwnd_,      ids::kDraw3D1, {0, 168, 633, 97},
+                                 kBandStart, kBandMiddle,   kBandEnd};
   draw3d1_.Create(band, dpi);
-  GradientPanel::CreateArgs left{hwnd_, ids::kDraw3D2, {0, -1, 315, 169},
-                                 kHalfStart, kHalfMiddle, kHalfEnd};
+  GradientPanel::CreateArgs left{hwnd_,      ids::kDraw3D2, {0, -1, 315, 169},
+                                 kHalfStart, kHalfMiddle,   kHalfEnd};
   draw3d2_.Create(left, dpi);
-  GradientPanel::CreateArgs right{hwnd_, ids::kDraw3D3, {315, 0, 317, 169},
-                                  kHalfStart, kHalfMiddle, kHalfEnd};
+  GradientPanel::CreateArgs right{hwnd_,      ids::kDraw3D3, {315, 0, 317, 169},
+                                  kHalfStart, kHalfMiddle,   kHalfEnd};
   draw3d3_.Create(right, dpi);
   layout_.Add(draw3d1_.hwnd(), band.bounds, -1);
   layout_.Add(draw3d2_.hwnd(), left.bounds, -1);
@@ -167,30 +176,63 @@ void MainForm::CreateControls() {
   const DWORD kLabel = SS_NOPREFIX;
 
   // Export half.
-  label3_ = add({draw3d2_.hwnd(), ids::kLabel3, L"STATIC",
-                 "Transformar datos desde GestIB hacia Horalia ", kLabel | SS_LEFT, 0,
+  label3_ = add({draw3d2_.hwnd(),
+                 ids::kLabel3,
+                 L"STATIC",
+                 "Transformar datos desde GestIB hacia Horalia ",
+                 kLabel | SS_LEFT,
+                 0,
                  {24, 24, 265, 57}},
                 kFontTitle);
-  b_exportar_ = add({draw3d2_.hwnd(), ids::kBExportar, L"BUTTON", "Aceptar", kButton, 0,
+  b_exportar_ = add({draw3d2_.hwnd(),
+                     ids::kBExportar,
+                     L"BUTTON",
+                     "Aceptar",
+                     kButton,
+                     0,
                      {96, 120, 89, 25}},
                     kFontDefault);
   // Import half.
-  label4_ = add({draw3d3_.hwnd(), ids::kLabel4, L"STATIC",
-                 "Transformar datos desde Horalia hacia GestIB", kLabel | SS_LEFT, 0,
+  label4_ = add({draw3d3_.hwnd(),
+                 ids::kLabel4,
+                 L"STATIC",
+                 "Transformar datos desde Horalia hacia GestIB",
+                 kLabel | SS_LEFT,
+                 0,
                  {8, 24, 305, 57}},
                 kFontTitle);
-  b_importar_ = add({draw3d3_.hwnd(), ids::kBImportar, L"BUTTON", "Aceptar", kButton, 0,
+  b_importar_ = add({draw3d3_.hwnd(),
+                     ids::kBImportar,
+                     L"BUTTON",
+                     "Aceptar",
+                     kButton,
+                     0,
                      {96, 120, 89, 25}},
                     kFontDefault);
   // Bottom band.
-  b_close_ = add({draw3d1_.hwnd(), ids::kBClose, L"BUTTON", "&Salir", kButton, 0,
+  b_close_ = add({draw3d1_.hwnd(),
+                  ids::kBClose,
+                  L"BUTTON",
+                  "&Salir",
+                  kButton,
+                  0,
                   {256, 32, 89, 25}},
                  kFontDefault);
-  button1_ = add({draw3d1_.hwnd(), ids::kButton1, L"BUTTON", "F1 AYUDA", BS_PUSHBUTTON | WS_TABSTOP, 0,
+  button1_ = add({draw3d1_.hwnd(),
+                  ids::kButton1,
+                  L"BUTTON",
+                  "F1 AYUDA",
+                  BS_PUSHBUTTON | WS_TABSTOP,
+                  0,
                   {265, 67, 75, 18}},
                  kFontDefault);
-  label1_ = add({draw3d1_.hwnd(), ids::kLabel1, L"STATIC", "Pasavia para QV27 V-1.0",
-                 kLabel | SS_LEFTNOWORDWRAP, 0, {8, 72, 222, 13}},
+  label1_ = add({draw3d1_.hwnd(),
+                 ids::kLabel1,
+                 L"STATIC",
+                 "Pasavia para QV27 V-1.0",
+                 kLabel | SS_LEFTNOWORDWRAP,
+                 0,
+                 {8, 72, 222, 13}},
                 kFontBold);
 
   draw3d2_.SetLabelStyle(label3_, LabelStyle{});
@@ -209,9 +251,11 @@ void MainForm::ApplyDpi(int dpi) {
   layout_.Apply(dpi, handles);
   // The client area keeps its 632 x 266 design size at every DPI.
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
-  const DWORD ex_style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
-  SIZE size = WindowSizeForClient(Scaled(kClientWidth, dpi), Scaled(kClientHeight, dpi), style,
-                                  ex_style, dpi);
+  const DWORD ex_style =
+      static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+  SIZE size =
+      WindowSizeForClient(Scaled(kClientWidth, dpi), Scaled(kClientHeight, dpi),
+                          style, ex_style, dpi);
   SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -225,7 +269,8 @@ void MainForm::UpdateButtons() {
   EnableWindow(b_close_, enabled.salir);
   EnableWindow(button1_, enabled.ayuda);
   // A disabled button cannot keep the focus; leave it on "Salir".
-  if ((focus == b_exportar_ || focus == b_importar_) && !IsWindowEnabled(focus)) {
+  if ((focus == b_exportar_ || focus == b_importar_) &&
+      !IsWindowEnabled(focus)) {
     SetFocus(b_close_);
   }
 }
@@ -299,7 +344,8 @@ bool MainForm::PickFile(std::string* picked) {
   ofn.lpstrDefExt = L"xml";
   // The dialog does not insist that the file exists: a missing file is
   // answered with the program's own message.
-  ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER | OFN_NOCHANGEDIR;
+  ofn.Flags =
+      OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER | OFN_NOCHANGEDIR;
   if (!GetOpenFileNameW(&ofn)) return false;
   *picked = Utf8FromWide(buffer.c_str());
   return true;
@@ -308,7 +354,8 @@ bool MainForm::PickFile(std::string* picked) {
 bool MainForm::ChosenFileExists() const {
   if (chosen_file_.empty()) return false;
   const DWORD attrs = GetFileAttributesW(WideFromUtf8(chosen_file_).c_str());
-  return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
+  return attrs != INVALID_FILE_ATTRIBUTES &&
+         !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void MainForm::EndRunWithoutFile(int commanded_flag) {
@@ -356,7 +403,8 @@ void MainForm::BExportarClick() {
     exporter::ExportRequest request{chosen_file_, kWorkingFolder};
     exporter::ExportSummary summary;
     SetBusy(true);
-    Status st = exporter::RunExport(access::Env::Default(), request, &ui, &summary);
+    Status st =
+        exporter::RunExport(access::Env::Default(), request, &ui, &summary);
     SetBusy(false);
     if (!st.ok()) {
       EndRunWithError(st.message());
@@ -365,8 +413,10 @@ void MainForm::BExportarClick() {
     ui.ShowWarnings();
     EndRunCompleted();
   } catch (const std::bad_alloc&) {
-    EndRunWithError("No queda memoria para terminar la exportación. Cierre otros programas y "
-                    "vuelva a intentarlo; las tablas de trabajo no se han modificado.");
+    EndRunWithError(
+        "No queda memoria para terminar la exportación. Cierre otros programas "
+        "y "
+        "vuelva a intentarlo; las tablas de trabajo no se han modificado.");
   }
 }
 
@@ -391,14 +441,17 @@ void MainForm::BImportarClick() {
     }
     EndRunCompleted();
   } catch (const std::bad_alloc&) {
-    EndRunWithError("No queda memoria para terminar la importación. Cierre otros programas y "
-                    "vuelva a intentarlo.");
+    EndRunWithError(
+        "No queda memoria para terminar la importación. Cierre otros programas "
+        "y "
+        "vuelva a intentarlo.");
   }
 }
 
 void MainForm::Button1Click() {
   Status st = ShowHelpContents(hwnd_);
-  if (!st.ok()) ShowMessage(hwnd_, st.message(), kProgramTitle, MB_OK | MB_ICONWARNING);
+  if (!st.ok())
+    ShowMessage(hwnd_, st.message(), kProgramTitle, MB_OK | MB_ICONWARNING);
 }
 
 LRESULT CALLBACK MainForm::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -408,7 +461,8 @@ LRESULT CALLBACK MainForm::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     self->hwnd_ = hwnd;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<MainForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* self =
+      reinterpret_cast<MainForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   return self->OnMessage(msg, wp, lp);
 }
@@ -418,10 +472,18 @@ LRESULT MainForm::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (HIWORD(wp) == BN_CLICKED) {
         switch (LOWORD(wp)) {
-          case ids::kBExportar: BExportarClick(); return 0;
-          case ids::kBImportar: BImportarClick(); return 0;
-          case ids::kBClose: Close(); return 0;
-          case ids::kButton1: Button1Click(); return 0;
+          case ids::kBExportar:
+            BExportarClick();
+            return 0;
+          case ids::kBImportar:
+            BImportarClick();
+            return 0;
+          case ids::kBClose:
+            Close();
+            return 0;
+          case ids::kButton1:
+            Button1Click();
+            return 0;
         }
       }
       break;
@@ -464,7 +526,8 @@ LRESULT MainForm::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DPICHANGED: {
       const RECT* suggested = reinterpret_cast<const RECT*>(lp);
       SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
-                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   suggested->right - suggested->left,
+                   suggested->bottom - suggested->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
       ApplyDpi(HIWORD(wp));
       return 0;

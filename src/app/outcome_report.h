@@ -11,7 +11,8 @@
 namespace pontevia::app {
 
 // The result flag's values.
-inline constexpr int kOutcomeNone = 0;       // nothing done, or an import found no file
+inline constexpr int kOutcomeNone =
+    0;  // nothing done, or an import found no file
 inline constexpr int kOutcomeDone = 1;       // a run completed
 inline constexpr int kOutcomeNoSource = -1;  // an export found no file
 

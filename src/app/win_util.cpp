@@ -9,7 +9,8 @@ namespace {
 // GetDpiForWindow and friends exist from Windows 10 1607 on; older systems
 // run the program at the system DPI.
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD,
+                                                 UINT);
 
 struct DpiCalls {
   GetDpiForWindowFn get_dpi_for_window = nullptr;
@@ -21,13 +22,14 @@ const DpiCalls& Dpi() {
   static const DpiCalls calls = [] {
     DpiCalls c;
     if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
-      c.get_dpi_for_window = ProcAddress<GetDpiForWindowFn>(user32, "GetDpiForWindow");
-      c.adjust_for_dpi =
-          ProcAddress<AdjustWindowRectExForDpiFn>(user32, "AdjustWindowRectExForDpi");
+      c.get_dpi_for_window =
+          ProcAddress<GetDpiForWindowFn>(user32, "GetDpiForWindow");
+      c.adjust_for_dpi = ProcAddress<AdjustWindowRectExForDpiFn>(
+          user32, "AdjustWindowRectExForDpi");
     }
     if (HMODULE shcore = LoadLibraryW(L"shcore.dll")) {
-      c.get_dpi_for_monitor =
-          ProcAddress<decltype(c.get_dpi_for_monitor)>(shcore, "GetDpiForMonitor");
+      c.get_dpi_for_monitor = ProcAddress<decltype(c.get_dpi_for_monitor)>(
+          shcore, "GetDpiForMonitor");
     }
     return c;
   }();
@@ -71,7 +73,8 @@ std::wstring WindowTextOf(HWND hwnd) {
 std::wstring ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    DWORD n = GetModuleFileNameW(nullptr, path.data(),
+                                 static_cast<DWORD>(path.size()));
     if (n == 0) return L"";
     if (n < path.size()) {
       path.resize(n);
@@ -95,7 +98,9 @@ int DpiOfPoint(POINT pt) {
   if (Dpi().get_dpi_for_monitor) {
     UINT x = 0, y = 0;
     HMONITOR monitor = MonitorFromPoint(pt, MONITOR_DEFAULTTONEAREST);
-    if (SUCCEEDED(Dpi().get_dpi_for_monitor(monitor, 0 /*MDT_EFFECTIVE_DPI*/, &x, &y)) && x > 0) {
+    if (SUCCEEDED(Dpi().get_dpi_for_monitor(monitor, 0 /*MDT_EFFECTIVE_DPI*/,
+                                            &x, &y)) &&
+        x > 0) {
       return static_cast<int>(x);
     }
   }
@@ -111,8 +116,8 @@ RECT ScaledRect(const Bounds& b, int dpi) {
   return rc;
 }
 
-SIZE WindowSizeForClient(int client_width, int client_height, DWORD style, DWORD ex_style,
-                         int dpi) {
+SIZE WindowSizeForClient(int client_width, int client_height, DWORD style,
+                         DWORD ex_style, int dpi) {
   RECT rc{0, 0, client_width, client_height};
   if (Dpi().adjust_for_dpi) {
     Dpi().adjust_for_dpi(&rc, style, FALSE, ex_style, static_cast<UINT>(dpi));
@@ -140,10 +145,12 @@ void Layout::Add(HWND hwnd, const Bounds& bounds, int font_slot) {
 void Layout::Apply(int dpi, const std::vector<HFONT>& fonts) const {
   for (const Item& item : items_) {
     RECT rc = ScaledRect(item.bounds, dpi);
-    SetWindowPos(item.hwnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    if (item.font_slot >= 0 && item.font_slot < static_cast<int>(fonts.size())) {
-      SendMessageW(item.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fonts[item.font_slot]), TRUE);
+    SetWindowPos(item.hwnd, nullptr, rc.left, rc.top, rc.right - rc.left,
+                 rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (item.font_slot >= 0 &&
+        item.font_slot < static_cast<int>(fonts.size())) {
+      SendMessageW(item.hwnd, WM_SETFONT,
+                   reinterpret_cast<WPARAM>(fonts[item.font_slot]), TRUE);
     }
   }
 }
@@ -151,17 +158,21 @@ void Layout::Apply(int dpi, const std::vector<HFONT>& fonts) const {
 HWND CreateControl(const ControlArgs& args, int dpi) {
   RECT rc = ScaledRect(args.bounds, dpi);
   DWORD style = WS_CHILD | args.style | (args.visible ? WS_VISIBLE : 0);
-  return CreateWindowExW(args.ex_style, args.window_class, WideFromUtf8(args.text).c_str(), style,
-                         rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, args.parent,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.id)),
-                         GetModuleHandleW(nullptr), nullptr);
+  return CreateWindowExW(
+      args.ex_style, args.window_class, WideFromUtf8(args.text).c_str(), style,
+      rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, args.parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.id)),
+      GetModuleHandleW(nullptr), nullptr);
 }
 
-int ShowMessage(HWND owner, std::string_view text, std::string_view caption, UINT flags) {
-  return MessageBoxW(owner, WideFromUtf8(text).c_str(), WideFromUtf8(caption).c_str(), flags);
+int ShowMessage(HWND owner, std::string_view text, std::string_view caption,
+                UINT flags) {
+  return MessageBoxW(owner, WideFromUtf8(text).c_str(),
+                     WideFromUtf8(caption).c_str(), flags);
 }
 
-void PaintGradient(HDC dc, const RECT& rc, COLORREF start, COLORREF middle, COLORREF end) {
+void PaintGradient(HDC dc, const RECT& rc, COLORREF start, COLORREF middle,
+                   COLORREF end) {
   const LONG mid_y = rc.top + (rc.bottom - rc.top) / 2;
   auto vertex = [](LONG x, LONG y, COLORREF c) {
     TRIVERTEX v;
@@ -173,8 +184,9 @@ void PaintGradient(HDC dc, const RECT& rc, COLORREF start, COLORREF middle, COLO
     v.Alpha = 0;
     return v;
   };
-  TRIVERTEX v[4] = {vertex(rc.left, rc.top, start), vertex(rc.right, mid_y, middle),
-                    vertex(rc.left, mid_y, middle), vertex(rc.right, rc.bottom, end)};
+  TRIVERTEX v[4] = {
+      vertex(rc.left, rc.top, start), vertex(rc.right, mid_y, middle),
+      vertex(rc.left, mid_y, middle), vertex(rc.right, rc.bottom, end)};
   GRADIENT_RECT r[2] = {{0, 1}, {2, 3}};
   GradientFill(dc, v, 4, r, 2, GRADIENT_FILL_RECT_V);
 }

@@ -26,7 +26,8 @@ std::wstring WindowTextOf(HWND hwnd);
 // DLL lacks it.
 template <typename Fn>
 Fn ProcAddress(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  return reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
 // The folder of Pontevia.exe itself, with its final backslash: Horalia.ini
@@ -42,7 +43,8 @@ class ScopedGdiObj {
   ~ScopedGdiObj() { Reset(); }
   ScopedGdiObj(const ScopedGdiObj&) = delete;
   ScopedGdiObj& operator=(const ScopedGdiObj&) = delete;
-  ScopedGdiObj(ScopedGdiObj&& o) noexcept : obj_(std::exchange(o.obj_, nullptr)) {}
+  ScopedGdiObj(ScopedGdiObj&& o) noexcept
+      : obj_(std::exchange(o.obj_, nullptr)) {}
   ScopedGdiObj& operator=(ScopedGdiObj&& o) noexcept {
     if (this != &o) {
       Reset();
@@ -114,12 +116,14 @@ struct Bounds {
 
 // The DPI a window is shown at; 96 when the system cannot tell.
 int DpiOf(HWND hwnd);
-// The DPI of the monitor nearest to the screen point (for windows not yet created).
+// The DPI of the monitor nearest to the screen point (for windows not yet
+// created).
 int DpiOfPoint(POINT pt);
 inline int Scaled(int px96, int dpi) { return MulDiv(px96, dpi, 96); }
 RECT ScaledRect(const Bounds& b, int dpi);
 // Window size for a client area, with the frame of `style` at `dpi`.
-SIZE WindowSizeForClient(int client_width, int client_height, DWORD style, DWORD ex_style, int dpi);
+SIZE WindowSizeForClient(int client_width, int client_height, DWORD style,
+                         DWORD ex_style, int dpi);
 
 // Fonts by face, point size and weight, created for one DPI.
 struct FontSpec {
@@ -162,12 +166,14 @@ struct ControlArgs {
 HWND CreateControl(const ControlArgs& args, int dpi);
 
 // The program's plain message boxes. Text and caption UTF-8.
-int ShowMessage(HWND owner, std::string_view text, std::string_view caption, UINT flags);
+int ShowMessage(HWND owner, std::string_view text, std::string_view caption,
+                UINT flags);
 // The caption of the program's own messages, as the application title.
 inline constexpr const char kProgramTitle[] = "Pontevia";
 
 // Fills `rc` with a vertical three-colour gradient: start at the top,
 // middle halfway, end at the bottom.
-void PaintGradient(HDC dc, const RECT& rc, COLORREF start, COLORREF middle, COLORREF end);
+void PaintGradient(HDC dc, const RECT& rc, COLORREF start, COLORREF middle,
+                   COLORREF end);
 
 }  // namespace pontevia::app

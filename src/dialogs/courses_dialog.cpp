@@ -37,7 +37,13 @@ constexpr int kClientHeight = 424;
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kYellow = RGB(255, 255, 0);
 
-enum FontSlot { kFontCells, kFontBold, kFontTitle, kFontBoldUnderline, kFontCount };
+enum FontSlot {
+  kFontCells,
+  kFontBold,
+  kFontTitle,
+  kFontBoldUnderline,
+  kFontCount
+};
 const app::FontSpec kFontSpecs[kFontCount] = {
     {L"MS Sans Serif", 8, false, false},
     {L"MS Sans Serif", 8, true, false},
@@ -61,37 +67,93 @@ const app::LabelStyle kRedText{kRed};
 
 // The explanation column on the right, top to bottom.
 const LabelDef kLabels[] = {
-    {ids::kCoursesLabel1, "ASIGNACIÓN DE NIVELES Y CURSOS", {8, 8, 904, 22}, true, SS_CENTER,
-     kFontTitle, kPlain},
-    {ids::kCoursesLabel3, "INCIDENCIAS EN EL TRASPASO", {508, 38, 404, 16}, false, SS_CENTER,
-     kFontBold, kOnYellow},
+    {ids::kCoursesLabel1,
+     "ASIGNACIÓN DE NIVELES Y CURSOS",
+     {8, 8, 904, 22},
+     true,
+     SS_CENTER,
+     kFontTitle,
+     kPlain},
+    {ids::kCoursesLabel3,
+     "INCIDENCIAS EN EL TRASPASO",
+     {508, 38, 404, 16},
+     false,
+     SS_CENTER,
+     kFontBold,
+     kOnYellow},
     {ids::kCoursesLabel2,
-     "Se ha detectado que falta por indicar algún NIVEL  o CURSO. Complete el/los datos que "
+     "Se ha detectado que falta por indicar algún NIVEL  o CURSO. Complete "
+     "el/los datos que "
      "falten, para poder concluir el proceso, antes de Salir.",
-     {508, 56, 404, 44}, false, SS_LEFT, kFontBold, kOnYellow},
-    {ids::kCoursesLabel4, "¡ IMPORTANTE !", {508, 108, 404, 16}, true, SS_CENTER, kFontBold, kPlain},
+     {508, 56, 404, 44},
+     false,
+     SS_LEFT,
+     kFontBold,
+     kOnYellow},
+    {ids::kCoursesLabel4,
+     "¡ IMPORTANTE !",
+     {508, 108, 404, 16},
+     true,
+     SS_CENTER,
+     kFontBold,
+     kPlain},
     {ids::kCoursesLabel5,
-     "Las Abreviaturas de sus Grupos (Unidades), se formarán, en función del NIVEL y CURSO, del "
+     "Las Abreviaturas de sus Grupos (Unidades), se formarán, en función del "
+     "NIVEL y CURSO, del "
      "siguiente modo: ",
-     {508, 128, 404, 30}, true, SS_LEFT, kFontBold, kPlain},
-    {ids::kCoursesLabel6, "Por ejemplo, NIVEL=ESO y CURSO=1 daría como resultado",
-     {508, 162, 404, 16}, true, SS_LEFT, kFontBold, kPlain},
-    {ids::kCoursesLabel10, "Abreviatura del Grupo = ESO1A", {508, 182, 404, 16}, true, SS_CENTER,
-     kFontBold, kPlain},
+     {508, 128, 404, 30},
+     true,
+     SS_LEFT,
+     kFontBold,
+     kPlain},
+    {ids::kCoursesLabel6,
+     "Por ejemplo, NIVEL=ESO y CURSO=1 daría como resultado",
+     {508, 162, 404, 16},
+     true,
+     SS_LEFT,
+     kFontBold,
+     kPlain},
+    {ids::kCoursesLabel10,
+     "Abreviatura del Grupo = ESO1A",
+     {508, 182, 404, 16},
+     true,
+     SS_CENTER,
+     kFontBold,
+     kPlain},
     {ids::kCoursesLabel7,
-     "y así secuencialmente para el resto de Grupos del mismo NIVEL y CURSO, ESO1B, ESO1C.",
-     {508, 202, 404, 30}, true, SS_LEFT, kFontBold, kPlain},
+     "y así secuencialmente para el resto de Grupos del mismo NIVEL y CURSO, "
+     "ESO1B, ESO1C.",
+     {508, 202, 404, 30},
+     true,
+     SS_LEFT,
+     kFontBold,
+     kPlain},
     {ids::kCoursesLabel11,
-     "Ejemplos de Niveles: BCT=Bach.C.T., BHC=Bach.Hum., BT=Bach.Tecnol., LS=Leng.Signos, "
+     "Ejemplos de Niveles: BCT=Bach.C.T., BHC=Bach.Hum., BT=Bach.Tecnol., "
+     "LS=Leng.Signos, "
      "GAD=Gest.Admin., EDSO=ESO Diversificación, etc...",
-     {508, 236, 404, 44}, true, SS_LEFT, kFontBold, kPlain},
+     {508, 236, 404, 44},
+     true,
+     SS_LEFT,
+     kFontBold,
+     kPlain},
     {ids::kCoursesLabel9,
-     "Luego es de vital IMPORTANCIA que para cada NIVEL sus 5 Primeros caracteres sean "
+     "Luego es de vital IMPORTANCIA que para cada NIVEL sus 5 Primeros "
+     "caracteres sean "
      "DISTINTOS.",
-     {508, 286, 404, 30}, true, SS_LEFT, kFontBoldUnderline, kRedText},
+     {508, 286, 404, 30},
+     true,
+     SS_LEFT,
+     kFontBoldUnderline,
+     kRedText},
     {ids::kCoursesLabel8,
-     "¡ Atención ! Si fuerza la Salida, los Datos recogidos serán INCOHERENTES.",
-     {508, 390, 404, 28}, false, SS_CENTER, kFontBold, kOnYellow},
+     "¡ Atención ! Si fuerza la Salida, los Datos recogidos serán "
+     "INCOHERENTES.",
+     {508, 390, 404, 28},
+     false,
+     SS_CENTER,
+     kFontBold,
+     kOnYellow},
 };
 
 const Bounds kPanelBounds{0, 0, kClientWidth, kClientHeight};
@@ -101,10 +163,11 @@ const Bounds kBitBtn1Bounds{665, 324, 89, 25};
 const Bounds kBitBtn2Bounds{580, 358, 260, 25};
 
 // CURSOST as the grid shows it, in the table's natural order.
-Status LoadCourses(access::Env* env, const std::string& folder, std::vector<CourseRow>* rows) {
+Status LoadCourses(access::Env* env, const std::string& folder,
+                   std::vector<CourseRow>* rows) {
   std::unique_ptr<access::Table> table;
-  PONTEVIA_RETURN_IF_ERROR(
-      access::Table::Open(env, folder, kCoursesTable, access::ShareMode::kShared, &table));
+  PONTEVIA_RETURN_IF_ERROR(access::Table::Open(
+      env, folder, kCoursesTable, access::ShareMode::kShared, &table));
   rows->clear();
   PONTEVIA_RETURN_IF_ERROR(table->First());
   while (!table->Eof()) {
@@ -113,7 +176,8 @@ Status LoadCourses(access::Env* env, const std::string& folder, std::vector<Cour
     Result<std::string> descripcio = table->GetText("DESCRIPCIO");
     Result<std::string> nivel = table->GetText("NIVEL");
     Result<std::string> curso = table->GetText("CURSO");
-    for (const Status* st : {&codi.status(), &descripcio.status(), &nivel.status(), &curso.status()}) {
+    for (const Status* st : {&codi.status(), &descripcio.status(),
+                             &nivel.status(), &curso.status()}) {
       if (!st->ok()) return *st;
     }
     rows->push_back(CourseRow{*codi, *descripcio, *nivel, *curso});
@@ -123,16 +187,19 @@ Status LoadCourses(access::Env* env, const std::string& folder, std::vector<Cour
 }
 
 // Posts one record: NIVEL and CURSO of the index-th course.
-Status StoreCourse(access::Env* env, const std::string& folder, int index, const CourseRow& row) {
+Status StoreCourse(access::Env* env, const std::string& folder, int index,
+                   const CourseRow& row) {
   std::unique_ptr<access::Table> table;
-  PONTEVIA_RETURN_IF_ERROR(
-      access::Table::Open(env, folder, kCoursesTable, access::ShareMode::kShared, &table));
+  PONTEVIA_RETURN_IF_ERROR(access::Table::Open(
+      env, folder, kCoursesTable, access::ShareMode::kShared, &table));
   PONTEVIA_RETURN_IF_ERROR(table->First());
-  for (int i = 0; i < index && !table->Eof(); ++i) PONTEVIA_RETURN_IF_ERROR(table->Next());
+  for (int i = 0; i < index && !table->Eof(); ++i)
+    PONTEVIA_RETURN_IF_ERROR(table->Next());
   if (table->Eof()) {
-    return Status::NotFound("El curso " + text::AnsiToUtf8(row.codi) +
-                            " ya no está en la tabla CURSOST; otro programa la ha cambiado. "
-                            "Vuelva a exportar.");
+    return Status::NotFound(
+        "El curso " + text::AnsiToUtf8(row.codi) +
+        " ya no está en la tabla CURSOST; otro programa la ha cambiado. "
+        "Vuelva a exportar.");
   }
   PONTEVIA_RETURN_IF_ERROR(table->Edit());
   PONTEVIA_RETURN_IF_ERROR(table->SetText("NIVEL", row.nivel));
@@ -144,7 +211,9 @@ Status StoreCourse(access::Env* env, const std::string& folder, int index, const
 class TControlCursos {
  public:
   TControlCursos(access::Env* env, std::string folder, bool force_exit_offered)
-      : env_(env), folder_(std::move(folder)), force_exit_offered_(force_exit_offered) {}
+      : env_(env),
+        folder_(std::move(folder)),
+        force_exit_offered_(force_exit_offered) {}
   TControlCursos(const TControlCursos&) = delete;
   TControlCursos& operator=(const TControlCursos&) = delete;
 
@@ -210,21 +279,27 @@ bool TControlCursos::CreateWindowAndControls(HWND owner) {
   const DWORD ex_style = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   const int dpi = owner ? app::DpiOf(owner) : app::DpiOfPoint(POINT{0, 0});
   SIZE size = app::WindowSizeForClient(app::Scaled(kClientWidth, dpi),
-                                       app::Scaled(kClientHeight, dpi), style, ex_style, dpi);
+                                       app::Scaled(kClientHeight, dpi), style,
+                                       ex_style, dpi);
   // Centred over the window that shows it (Horalia's, in commanded mode).
   RECT area;
   HWND root = owner ? GetAncestor(owner, GA_ROOT) : nullptr;
   if (!root || !GetWindowRect(root, &area)) {
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
   }
-  const int x = (std::max)(0L, area.left + ((area.right - area.left) - size.cx) / 2);
-  const int y = (std::max)(0L, area.top + ((area.bottom - area.top) - size.cy) / 2);
-  hwnd_ = CreateWindowExW(ex_style, kDialogClass, app::WideFromUtf8(kCaption).c_str(), style, x,
-                          y, size.cx, size.cy, owner, nullptr, wc.hInstance, this);
+  const int x =
+      (std::max)(0L, area.left + ((area.right - area.left) - size.cx) / 2);
+  const int y =
+      (std::max)(0L, area.top + ((area.bottom - area.top) - size.cy) / 2);
+  hwnd_ = CreateWindowExW(ex_style, kDialogClass,
+                          app::WideFromUtf8(kCaption).c_str(), style, x, y,
+                          size.cx, size.cy, owner, nullptr, wc.hInstance, this);
   if (!hwnd_) return false;
 
   const int real_dpi = app::DpiOf(hwnd_);
-  draw3d1_.Create({hwnd_, ids::kCoursesDraw3D1, kPanelBounds, kRed, kYellow, kRed}, real_dpi);
+  draw3d1_.Create(
+      {hwnd_, ids::kCoursesDraw3D1, kPanelBounds, kRed, kYellow, kRed},
+      real_dpi);
   layout_.Add(draw3d1_.hwnd(), kPanelBounds, -1);
   const HWND panel = draw3d1_.hwnd();
 
@@ -244,15 +319,19 @@ bool TControlCursos::CreateWindowAndControls(HWND owner) {
   };
   callbacks.state_changed = [this] { UpdateNavigator(); };
   callbacks.leave = [this](bool backwards) {
-    if (HWND next = GetNextDlgTabItem(hwnd_, grid_.hwnd(), backwards)) SetFocus(next);
+    if (HWND next = GetNextDlgTabItem(hwnd_, grid_.hwnd(), backwards))
+      SetFocus(next);
   };
-  grid_.Create({panel, ids::kCursosTDBGrid, kGridBounds, callbacks}, real_dpi, &layout_);
-  navigator_.Create({panel, hwnd_, ids::kNavigatorFirst, kNavigatorBounds}, real_dpi, &layout_);
+  grid_.Create({panel, ids::kCursosTDBGrid, kGridBounds, callbacks}, real_dpi,
+               &layout_);
+  navigator_.Create({panel, hwnd_, ids::kNavigatorFirst, kNavigatorBounds},
+                    real_dpi, &layout_);
 
   for (const LabelDef& def : kLabels) {
-    HWND label = app::CreateControl({panel, def.id, L"STATIC", def.caption,
-                                     SS_NOPREFIX | def.align, 0, def.bounds, def.visible},
-                                    real_dpi);
+    HWND label = app::CreateControl(
+        {panel, def.id, L"STATIC", def.caption, SS_NOPREFIX | def.align, 0,
+         def.bounds, def.visible},
+        real_dpi);
     layout_.Add(label, def.bounds, def.font);
     draw3d1_.SetLabelStyle(label, def.style);
     if (def.id == ids::kCoursesLabel2) label2_ = label;
@@ -263,10 +342,10 @@ bool TControlCursos::CreateWindowAndControls(HWND owner) {
                                  BS_OWNERDRAW | WS_TABSTOP, 0, kBitBtn1Bounds},
                                 real_dpi);
   layout_.Add(bitbtn1_, kBitBtn1Bounds, kFontCells);
-  bitbtn2_ = app::CreateControl({panel, ids::kBitBtn2, L"BUTTON",
-                                 "Forzar Salida Sin Terminar Proceso ",
-                                 BS_OWNERDRAW | WS_TABSTOP, 0, kBitBtn2Bounds, false},
-                                real_dpi);
+  bitbtn2_ = app::CreateControl(
+      {panel, ids::kBitBtn2, L"BUTTON", "Forzar Salida Sin Terminar Proceso ",
+       BS_OWNERDRAW | WS_TABSTOP, 0, kBitBtn2Bounds, false},
+      real_dpi);
   layout_.Add(bitbtn2_, kBitBtn2Bounds, kFontBold);
   ApplyDpi(real_dpi);
   return true;
@@ -283,17 +362,21 @@ void TControlCursos::ApplyDpi(int dpi) {
   grid_.SetFonts(handles[kFontCells], handles[kFontBold]);
   dpi_ = dpi;
   const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
-  const DWORD ex_style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+  const DWORD ex_style =
+      static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
   SIZE size = app::WindowSizeForClient(app::Scaled(kClientWidth, dpi),
-                                       app::Scaled(kClientHeight, dpi), style, ex_style, dpi);
-  SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+                                       app::Scaled(kClientHeight, dpi), style,
+                                       ex_style, dpi);
+  SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 Status TControlCursos::ShowModal(HWND owner) {
   owner_ = owner;
   if (!CreateWindowAndControls(owner)) {
-    return Status::IoError("No se pudo abrir la ventana de niveles y cursos. Cierre otros "
-                           "programas y vuelva a intentarlo.");
+    return Status::IoError(
+        "No se pudo abrir la ventana de niveles y cursos. Cierre otros "
+        "programas y vuelva a intentarlo.");
   }
   Status st = FormShow();
   if (!st.ok()) {
@@ -414,8 +497,9 @@ void TControlCursos::NavigatorClick(NavButton button) {
 }
 
 void TControlCursos::UpdateNavigator() {
-  navigator_.SetEnabled(NavigatorEnabled({table_open_, static_cast<int>(grid_.rows().size()),
-                                          grid_.current_row(), grid_.editing()}));
+  navigator_.SetEnabled(
+      NavigatorEnabled({table_open_, static_cast<int>(grid_.rows().size()),
+                        grid_.current_row(), grid_.editing()}));
 }
 
 void TControlCursos::EndModal(Status status) {
@@ -426,14 +510,16 @@ void TControlCursos::EndModal(Status status) {
   PostMessageW(hwnd_, WM_NULL, 0, 0);
 }
 
-LRESULT CALLBACK TControlCursos::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK TControlCursos::Proc(HWND hwnd, UINT msg, WPARAM wp,
+                                      LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
     auto* self = static_cast<TControlCursos*>(cs->lpCreateParams);
     self->hwnd_ = hwnd;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<TControlCursos*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* self =
+      reinterpret_cast<TControlCursos*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -461,7 +547,8 @@ LRESULT TControlCursos::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_NOTIFY: {
       LRESULT result = 0;
-      if (grid_.OnNotify(reinterpret_cast<const NMHDR*>(lp), &result)) return result;
+      if (grid_.OnNotify(reinterpret_cast<const NMHDR*>(lp), &result))
+        return result;
       break;
     }
     case WM_DRAWITEM: {
@@ -491,13 +578,16 @@ LRESULT TControlCursos::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_HELP: {
       Status st = app::ShowHelpContents(hwnd_);
-      if (!st.ok()) app::ShowMessage(hwnd_, st.message(), app::kProgramTitle, MB_OK | MB_ICONWARNING);
+      if (!st.ok())
+        app::ShowMessage(hwnd_, st.message(), app::kProgramTitle,
+                         MB_OK | MB_ICONWARNING);
       return TRUE;
     }
     case WM_DPICHANGED: {
       const RECT* suggested = reinterpret_cast<const RECT*>(lp);
       SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
-                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   suggested->right - suggested->left,
+                   suggested->bottom - suggested->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
       ApplyDpi(HIWORD(wp));
       return 0;
@@ -508,8 +598,9 @@ LRESULT TControlCursos::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-Status ShowCoursesDialog(HWND owner, access::Env* env, const std::string& folder,
-                         bool force_exit_offered, exporter::CoursesDialogOutcome* outcome) {
+Status ShowCoursesDialog(HWND owner, access::Env* env,
+                         const std::string& folder, bool force_exit_offered,
+                         exporter::CoursesDialogOutcome* outcome) {
   TControlCursos dialog(env, folder, force_exit_offered);
   Status st = dialog.ShowModal(owner);
   outcome->missing_data = dialog.missing_data();

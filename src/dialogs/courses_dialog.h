@@ -19,7 +19,8 @@ namespace pontevia::dialogs {
 // Shows the dialog modally over `owner` and returns when it has closed. The
 // changes are in CURSOST by then. A Status that is not OK means the table
 // could not be read or written; the message is Spanish.
-Status ShowCoursesDialog(HWND owner, access::Env* env, const std::string& folder,
-                         bool force_exit_offered, exporter::CoursesDialogOutcome* outcome);
+Status ShowCoursesDialog(HWND owner, access::Env* env,
+                         const std::string& folder, bool force_exit_offered,
+                         exporter::CoursesDialogOutcome* outcome);
 
 }  // namespace pontevia::dialogs

@@ -30,7 +30,10 @@ constexpr ColumnDef kColumns[kGridColumns] = {
     {"CURSO", 3, 3},
 };
 
-bool Editable(int column) { return column >= 0 && column < kGridColumns && kColumns[column].max_length > 0; }
+bool Editable(int column) {
+  return column >= 0 && column < kGridColumns &&
+         kColumns[column].max_length > 0;
+}
 
 int TextWidth(HDC dc, HFONT font, const std::wstring& s) {
   app::ScopedSelect sel(dc, font);
@@ -44,15 +47,17 @@ int TextWidth(HDC dc, HFONT font, const std::wstring& s) {
 bool CoursesGrid::Create(const CreateArgs& args, int dpi, app::Layout* layout) {
   callbacks_ = args.callbacks;
   RECT rc = app::ScaledRect(args.bounds, dpi);
-  list_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN | LVS_REPORT |
-                              LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
-                          rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, args.parent,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.id)),
-                          GetModuleHandleW(nullptr), nullptr);
+  list_ = CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN | LVS_REPORT |
+          LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+      rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, args.parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.id)),
+      GetModuleHandleW(nullptr), nullptr);
   if (!list_) return false;
   layout->Add(list_, args.bounds, -1);
-  ListView_SetExtendedListViewStyle(list_, LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
+  ListView_SetExtendedListViewStyle(list_,
+                                    LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
   for (int c = 0; c < kGridColumns; ++c) {
     std::wstring title = app::WideFromUtf8(kColumns[c].title);
     LVCOLUMNW col{};
@@ -63,7 +68,8 @@ bool CoursesGrid::Create(const CreateArgs& args, int dpi, app::Layout* layout) {
     col.iSubItem = c;
     SendMessageW(list_, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&col));
   }
-  SetWindowSubclass(list_, &CoursesGrid::ListProc, kListSubclass, reinterpret_cast<DWORD_PTR>(this));
+  SetWindowSubclass(list_, &CoursesGrid::ListProc, kListSubclass,
+                    reinterpret_cast<DWORD_PTR>(this));
   return true;
 }
 
@@ -73,23 +79,31 @@ void CoursesGrid::SetFonts(HFONT cells, HFONT titles) {
   if (HWND header = ListView_GetHeader(list_)) {
     SendMessageW(header, WM_SETFONT, reinterpret_cast<WPARAM>(titles), TRUE);
   }
-  if (editor_) SendMessageW(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(cells), TRUE);
+  if (editor_)
+    SendMessageW(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(cells), TRUE);
   app::ScopedGetDC dc(list_);
   const int digit = TextWidth(dc.get(), cells, L"0");
   const int pad = TextWidth(dc.get(), cells, L"00");
   for (int c = 0; c < kGridColumns; ++c) {
-    const int title = TextWidth(dc.get(), titles, app::WideFromUtf8(kColumns[c].title)) + 2 * pad;
-    ListView_SetColumnWidth(list_, c, (std::max)(kColumns[c].width_chars * digit + pad, title));
+    const int title =
+        TextWidth(dc.get(), titles, app::WideFromUtf8(kColumns[c].title)) +
+        2 * pad;
+    ListView_SetColumnWidth(
+        list_, c, (std::max)(kColumns[c].width_chars * digit + pad, title));
   }
 }
 
 std::string& CoursesGrid::Cell(int row, int column) {
   CourseRow& r = rows_[row];
   switch (column) {
-    case 0: return r.codi;
-    case 1: return r.descripcio;
-    case kColumnNivel: return r.nivel;
-    default: return r.curso;
+    case 0:
+      return r.codi;
+    case 1:
+      return r.descripcio;
+    case kColumnNivel:
+      return r.nivel;
+    default:
+      return r.curso;
   }
 }
 
@@ -104,7 +118,8 @@ void CoursesGrid::ShowRow(int row) {
 }
 
 void CoursesGrid::RedrawRow(int row) {
-  if (row >= 0 && row < static_cast<int>(rows_.size())) ListView_RedrawItems(list_, row, row);
+  if (row >= 0 && row < static_cast<int>(rows_.size()))
+    ListView_RedrawItems(list_, row, row);
 }
 
 void CoursesGrid::SetRows(std::vector<CourseRow> rows, bool opening) {
@@ -132,7 +147,8 @@ void CoursesGrid::SetRows(std::vector<CourseRow> rows, bool opening) {
 Status CoursesGrid::PostCurrent() {
   if (rows_.empty()) return Status::OK();
   if (dirty_) {
-    if (callbacks_.post) PONTEVIA_RETURN_IF_ERROR(callbacks_.post(row_, rows_[row_]));
+    if (callbacks_.post)
+      PONTEVIA_RETURN_IF_ERROR(callbacks_.post(row_, rows_[row_]));
     stored_[row_] = rows_[row_];
     dirty_ = false;
   }
@@ -212,7 +228,8 @@ void CoursesGrid::GridExit() {
 }
 
 void CoursesGrid::EnterPressed() {
-  const CellMove to = CellAfterEnter(row_, column_, static_cast<int>(rows_.size()), kGridColumns);
+  const CellMove to = CellAfterEnter(
+      row_, column_, static_cast<int>(rows_.size()), kGridColumns);
   if (rows_.empty() || to.leave_grid) {
     if (callbacks_.leave) callbacks_.leave(false);
     return;
@@ -229,13 +246,17 @@ void CoursesGrid::BeginCellEdit(wchar_t first_char) {
   ListView_EnsureVisible(list_, row_, FALSE);
   RECT rc{};
   ListView_GetSubItemRect(list_, row_, column_, LVIR_BOUNDS, &rc);
-  std::wstring text = first_char ? std::wstring(1, first_char) : app::WideFromAnsi(Cell(row_, column_));
-  editor_ = CreateWindowExW(0, L"EDIT", text.c_str(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_LEFT,
-                            rc.left + 1, rc.top + 1, rc.right - rc.left - 1, rc.bottom - rc.top - 1,
-                            list_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(1)),
+  std::wstring text = first_char ? std::wstring(1, first_char)
+                                 : app::WideFromAnsi(Cell(row_, column_));
+  editor_ = CreateWindowExW(0, L"EDIT", text.c_str(),
+                            WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_LEFT,
+                            rc.left + 1, rc.top + 1, rc.right - rc.left - 1,
+                            rc.bottom - rc.top - 1, list_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(1)),
                             GetModuleHandleW(nullptr), nullptr);
   if (!editor_) return;
-  SendMessageW(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(cell_font_), FALSE);
+  SendMessageW(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(cell_font_),
+               FALSE);
   SendMessageW(editor_, EM_LIMITTEXT, kColumns[column_].max_length, 0);
   SetWindowSubclass(editor_, &CoursesGrid::EditorProc, kEditorSubclass,
                     reinterpret_cast<DWORD_PTR>(this));
@@ -280,28 +301,54 @@ void CoursesGrid::CancelEditor() {
 bool CoursesGrid::HandleKey(UINT vk) {
   const bool ctrl = GetKeyState(VK_CONTROL) < 0;
   const int last_row = static_cast<int>(rows_.size()) - 1;
-  const int page = (std::max)(1, static_cast<int>(ListView_GetCountPerPage(list_)));
+  const int page =
+      (std::max)(1, static_cast<int>(ListView_GetCountPerPage(list_)));
   switch (vk) {
-    case VK_LEFT: (void)MoveToCell(row_, column_ - 1); return true;
-    case VK_RIGHT: (void)MoveToCell(row_, column_ + 1); return true;
-    case VK_UP: (void)MoveToCell(row_ - 1, column_); return true;
-    case VK_DOWN: (void)MoveToCell(row_ + 1, column_); return true;
-    case VK_PRIOR: (void)MoveToCell(row_ - page, column_); return true;
-    case VK_NEXT: (void)MoveToCell(row_ + page, column_); return true;
-    case VK_HOME: (void)(ctrl ? MoveToCell(0, column_) : MoveToCell(row_, 0)); return true;
-    case VK_END: (void)(ctrl ? MoveToCell(last_row, column_) : MoveToCell(row_, kGridColumns - 1)); return true;
-    case VK_RETURN: EnterPressed(); return true;
-    case VK_F2: BeginCellEdit(0); return true;
-    case VK_ESCAPE: CancelRecord(); return true;
+    case VK_LEFT:
+      (void)MoveToCell(row_, column_ - 1);
+      return true;
+    case VK_RIGHT:
+      (void)MoveToCell(row_, column_ + 1);
+      return true;
+    case VK_UP:
+      (void)MoveToCell(row_ - 1, column_);
+      return true;
+    case VK_DOWN:
+      (void)MoveToCell(row_ + 1, column_);
+      return true;
+    case VK_PRIOR:
+      (void)MoveToCell(row_ - page, column_);
+      return true;
+    case VK_NEXT:
+      (void)MoveToCell(row_ + page, column_);
+      return true;
+    case VK_HOME:
+      (void)(ctrl ? MoveToCell(0, column_) : MoveToCell(row_, 0));
+      return true;
+    case VK_END:
+      (void)(ctrl ? MoveToCell(last_row, column_)
+                  : MoveToCell(row_, kGridColumns - 1));
+      return true;
+    case VK_RETURN:
+      EnterPressed();
+      return true;
+    case VK_F2:
+      BeginCellEdit(0);
+      return true;
+    case VK_ESCAPE:
+      CancelRecord();
+      return true;
     // No key adds or removes a course.
     case VK_INSERT:
-    case VK_DELETE: return true;
-    default: return false;
+    case VK_DELETE:
+      return true;
+    default:
+      return false;
   }
 }
 
-LRESULT CALLBACK CoursesGrid::ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                       DWORD_PTR data) {
+LRESULT CALLBACK CoursesGrid::ListProc(HWND hwnd, UINT msg, WPARAM wp,
+                                       LPARAM lp, UINT_PTR, DWORD_PTR data) {
   auto* self = reinterpret_cast<CoursesGrid*>(data);
   if (msg == WM_NCDESTROY) {
     RemoveWindowSubclass(hwnd, &CoursesGrid::ListProc, kListSubclass);
@@ -313,13 +360,15 @@ LRESULT CALLBACK CoursesGrid::ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
   return handled ? r : DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-LRESULT CoursesGrid::OnListMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
+LRESULT CoursesGrid::OnListMessage(UINT msg, WPARAM wp, LPARAM lp,
+                                   bool* handled) {
   *handled = true;
   switch (msg) {
     case WM_GETDLGCODE: {
       LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS;
       const MSG* m = reinterpret_cast<const MSG*>(lp);
-      if (m && m->message == WM_KEYDOWN && (m->wParam == VK_RETURN || m->wParam == VK_ESCAPE)) {
+      if (m && m->message == WM_KEYDOWN &&
+          (m->wParam == VK_RETURN || m->wParam == VK_ESCAPE)) {
         code |= DLGC_WANTMESSAGE;
       }
       return code;
@@ -329,15 +378,18 @@ LRESULT CoursesGrid::OnListMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled
       // Type-ahead search and the list's own selection keys stay off.
       return 0;
     case WM_CHAR:
-      if (wp >= 32 && Editable(column_)) BeginCellEdit(static_cast<wchar_t>(wp));
+      if (wp >= 32 && Editable(column_))
+        BeginCellEdit(static_cast<wchar_t>(wp));
       return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
       SetFocus(list_);
       LVHITTESTINFO hit{};
-      hit.pt = POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+      hit.pt =
+          POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
       if (ListView_SubItemHitTest(list_, &hit) >= 0 && hit.iItem >= 0) {
-        if (MoveToCell(hit.iItem, hit.iSubItem).ok() && msg == WM_LBUTTONDBLCLK) BeginCellEdit(0);
+        if (MoveToCell(hit.iItem, hit.iSubItem).ok() && msg == WM_LBUTTONDBLCLK)
+          BeginCellEdit(0);
       }
       return 0;
     }
@@ -370,8 +422,8 @@ LRESULT CoursesGrid::OnListMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled
   }
 }
 
-LRESULT CALLBACK CoursesGrid::EditorProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                         DWORD_PTR data) {
+LRESULT CALLBACK CoursesGrid::EditorProc(HWND hwnd, UINT msg, WPARAM wp,
+                                         LPARAM lp, UINT_PTR, DWORD_PTR data) {
   auto* self = reinterpret_cast<CoursesGrid*>(data);
   if (msg == WM_NCDESTROY) {
     RemoveWindowSubclass(hwnd, &CoursesGrid::EditorProc, kEditorSubclass);
@@ -384,7 +436,8 @@ LRESULT CALLBACK CoursesGrid::EditorProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
   return handled ? r : DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-LRESULT CoursesGrid::OnEditorMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
+LRESULT CoursesGrid::OnEditorMessage(UINT msg, WPARAM wp, LPARAM lp,
+                                     bool* handled) {
   *handled = true;
   switch (msg) {
     case WM_GETDLGCODE:
@@ -443,7 +496,8 @@ bool CoursesGrid::OnNotify(const NMHDR* hdr, LRESULT* result) {
       cd->nmcd.uItemState &= ~(CDIS_FOCUS | CDIS_SELECTED);
       cd->clrText = RGB(0, 0, 0);
       if (row == row_ && column == column_) {
-        cd->clrTextBk = focused ? GetSysColor(COLOR_HIGHLIGHT) : RGB(192, 192, 192);
+        cd->clrTextBk =
+            focused ? GetSysColor(COLOR_HIGHLIGHT) : RGB(192, 192, 192);
         cd->clrText = focused ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(0, 0, 0);
       } else if (row == row_) {
         cd->clrTextBk = RGB(255, 255, 208);

@@ -36,10 +36,12 @@ inline constexpr int kColumnCurso = 3;
 class CoursesGrid {
  public:
   struct Callbacks {
-    std::function<void()> column_entered;                   // the current column changed
-    std::function<Status(int row, const CourseRow&)> post;  // store a changed record
-    std::function<void()> state_changed;                    // row, editing or rows changed
-    std::function<void(bool backwards)> leave;              // move the focus out of the grid
+    std::function<void()> column_entered;  // the current column changed
+    std::function<Status(int row, const CourseRow&)>
+        post;                             // store a changed record
+    std::function<void()> state_changed;  // row, editing or rows changed
+    std::function<void(bool backwards)>
+        leave;  // move the focus out of the grid
   };
   struct CreateArgs {
     HWND parent = nullptr;
@@ -78,8 +80,10 @@ class CoursesGrid {
   bool OnNotify(const NMHDR* hdr, LRESULT* result);
 
  private:
-  static LRESULT CALLBACK ListProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-  static LRESULT CALLBACK EditorProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  static LRESULT CALLBACK ListProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR,
+                                   DWORD_PTR);
+  static LRESULT CALLBACK EditorProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR,
+                                     DWORD_PTR);
   LRESULT OnListMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled);
   LRESULT OnEditorMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled);
 

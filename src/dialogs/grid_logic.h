@@ -29,16 +29,25 @@ inline constexpr int kNavPageSize = 10;
 struct NavigatorSnapshot {
   bool active = false;  // the table is open
   int row_count = 0;
-  int current_row = 0;  // meaningless when row_count is 0
+  int current_row = 0;   // meaningless when row_count is 0
   bool editing = false;  // the current record is being edited
 };
 
-constexpr std::array<bool, kNavButtonCount> NavigatorEnabled(const NavigatorSnapshot& s) {
+constexpr std::array<bool, kNavButtonCount> NavigatorEnabled(
+    const NavigatorSnapshot& s) {
   const bool has_rows = s.active && s.row_count > 0;
   const bool back = has_rows && s.current_row > 0;
   const bool forward = has_rows && s.current_row < s.row_count - 1;
-  return {back,  back,  back,  forward, forward, forward, has_rows && !s.editing,
-          has_rows && s.editing, has_rows && s.editing, s.active};
+  return {back,
+          back,
+          back,
+          forward,
+          forward,
+          forward,
+          has_rows && !s.editing,
+          has_rows && s.editing,
+          has_rows && s.editing,
+          s.active};
 }
 
 // The row a move button leads to, kept inside the table. Buttons that do not
@@ -47,13 +56,26 @@ constexpr int RowAfter(NavButton b, int row, int row_count) {
   if (row_count <= 0) return 0;
   int to = row;
   switch (b) {
-    case NavButton::kFirst: to = 0; break;
-    case NavButton::kPriorPage: to = row - kNavPageSize; break;
-    case NavButton::kPrior: to = row - 1; break;
-    case NavButton::kNext: to = row + 1; break;
-    case NavButton::kNextPage: to = row + kNavPageSize; break;
-    case NavButton::kLast: to = row_count - 1; break;
-    default: break;
+    case NavButton::kFirst:
+      to = 0;
+      break;
+    case NavButton::kPriorPage:
+      to = row - kNavPageSize;
+      break;
+    case NavButton::kPrior:
+      to = row - 1;
+      break;
+    case NavButton::kNext:
+      to = row + 1;
+      break;
+    case NavButton::kNextPage:
+      to = row + kNavPageSize;
+      break;
+    case NavButton::kLast:
+      to = row_count - 1;
+      break;
+    default:
+      break;
   }
   return std::clamp(to, 0, row_count - 1);
 }
@@ -68,7 +90,8 @@ struct CellMove {
 
 // Enter acts as Tab inside the grid: the next cell to the right, then the
 // first cell of the next row.
-constexpr CellMove CellAfterEnter(int row, int column, int row_count, int column_count) {
+constexpr CellMove CellAfterEnter(int row, int column, int row_count,
+                                  int column_count) {
   if (column + 1 < column_count) return {row, column + 1, false};
   if (row + 1 < row_count) return {row + 1, 0, false};
   return {row, column, true};

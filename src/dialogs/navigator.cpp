@@ -32,8 +32,8 @@ constexpr const wchar_t* kHints[kNavButtonCount] = {
 // mean nothing more than one press.
 bool Repeats(int index) {
   const auto b = static_cast<NavButton>(index);
-  return b == NavButton::kPriorPage || b == NavButton::kPrior || b == NavButton::kNext ||
-         b == NavButton::kNextPage;
+  return b == NavButton::kPriorPage || b == NavButton::kPrior ||
+         b == NavButton::kNext || b == NavButton::kNextPage;
 }
 
 struct ButtonState {
@@ -52,16 +52,19 @@ bool CursorInside(HWND hwnd) {
 
 void Fire(HWND hwnd) {
   SendMessageW(GetParent(hwnd), WM_COMMAND,
-               MAKEWPARAM(GetDlgCtrlID(hwnd), BN_CLICKED), reinterpret_cast<LPARAM>(hwnd));
+               MAKEWPARAM(GetDlgCtrlID(hwnd), BN_CLICKED),
+               reinterpret_cast<LPARAM>(hwnd));
 }
 
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* st = reinterpret_cast<ButtonState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* st =
+      reinterpret_cast<ButtonState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   switch (msg) {
     case WM_NCCREATE: {
       auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
       auto* state = new ButtonState;
-      state->index = static_cast<int>(reinterpret_cast<INT_PTR>(cs->lpCreateParams));
+      state->index =
+          static_cast<int>(reinterpret_cast<INT_PTR>(cs->lpCreateParams));
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
       break;
     }
@@ -75,7 +78,8 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       RECT rc;
       GetClientRect(hwnd, &rc);
       const bool down = st && st->pressed;
-      DrawFrameControl(dc, &rc, DFC_BUTTON, DFCS_BUTTONPUSH | (down ? DFCS_PUSHED : 0));
+      DrawFrameControl(dc, &rc, DFC_BUTTON,
+                       DFCS_BUTTONPUSH | (down ? DFCS_PUSHED : 0));
       const int side = (std::min)(rc.right, rc.bottom) * 16 / 25;
       RECT glyph{(rc.right - side) / 2, (rc.bottom - side) / 2, 0, 0};
       glyph.right = glyph.left + side;
@@ -83,7 +87,8 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (down) OffsetRect(&glyph, 1, 1);
       if (st) {
         app::DrawGlyph(dc,
-                       static_cast<app::Glyph>(static_cast<int>(app::Glyph::kNavFirst) + st->index),
+                       static_cast<app::Glyph>(
+                           static_cast<int>(app::Glyph::kNavFirst) + st->index),
                        glyph, IsWindowEnabled(hwnd) != FALSE);
       }
       EndPaint(hwnd, &ps);
@@ -103,7 +108,8 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       st->tracking = true;
       SetCapture(hwnd);
       InvalidateRect(hwnd, nullptr, TRUE);
-      if (Repeats(st->index)) SetTimer(hwnd, kRepeatTimer, kInitialDelayMs, nullptr);
+      if (Repeats(st->index))
+        SetTimer(hwnd, kRepeatTimer, kInitialDelayMs, nullptr);
       return 0;
     case WM_MOUSEMOVE:
       if (st && st->tracking) {
@@ -166,17 +172,20 @@ void RegisterButtonClass() {
 bool Navigator::Create(const CreateArgs& args, int dpi, app::Layout* layout) {
   RegisterButtonClass();
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, args.tooltip_owner,
-                             nullptr, GetModuleHandleW(nullptr), nullptr);
+                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, args.tooltip_owner, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
   const int width = args.bounds.width / kNavButtonCount;
   for (int i = 0; i < kNavButtonCount; ++i) {
-    app::Bounds b{args.bounds.x + i * width, args.bounds.y, width, args.bounds.height};
+    app::Bounds b{args.bounds.x + i * width, args.bounds.y, width,
+                  args.bounds.height};
     RECT rc = app::ScaledRect(b, dpi);
     buttons_[i] = CreateWindowExW(
         0, kNavButtonClass, kHints[i], WS_CHILD | WS_VISIBLE, rc.left, rc.top,
         rc.right - rc.left, rc.bottom - rc.top, args.parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.first_id + i)), GetModuleHandleW(nullptr),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.first_id + i)),
+        GetModuleHandleW(nullptr),
         reinterpret_cast<void*>(static_cast<INT_PTR>(i)));
     if (!buttons_[i]) return false;
     layout->Add(buttons_[i], b, -1);
@@ -195,7 +204,8 @@ bool Navigator::Create(const CreateArgs& args, int dpi, app::Layout* layout) {
 
 void Navigator::SetEnabled(const std::array<bool, kNavButtonCount>& enabled) {
   for (int i = 0; i < kNavButtonCount; ++i) {
-    if ((IsWindowEnabled(buttons_[i]) != FALSE) != enabled[i]) EnableWindow(buttons_[i], enabled[i]);
+    if ((IsWindowEnabled(buttons_[i]) != FALSE) != enabled[i])
+      EnableWindow(buttons_[i], enabled[i]);
   }
 }
 

@@ -20,8 +20,8 @@ class Navigator {
   struct CreateArgs {
     HWND parent = nullptr;
     HWND tooltip_owner = nullptr;  // the dialog
-    int first_id = 0;              // IDs first_id .. first_id + 9, in NavButton order
-    app::Bounds bounds;            // the whole bar; each button is a tenth of it
+    int first_id = 0;    // IDs first_id .. first_id + 9, in NavButton order
+    app::Bounds bounds;  // the whole bar; each button is a tenth of it
   };
 
   bool Create(const CreateArgs& args, int dpi, app::Layout* layout);

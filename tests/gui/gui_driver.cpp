@@ -8,6 +8,8 @@
 // Usage: gui_driver SCENARIO PONTEVIA_EXE ARTIFACTS_FOLDER
 // Exit status 0 when every check of the scenario passed.
 #include <windows.h>
+// windows.h must come first: the other system headers need its types.
+
 #include <commctrl.h>
 
 #include <cstdio>
@@ -45,19 +47,21 @@ struct Abort : std::runtime_error {
 
 std::string Narrow(const std::wstring& w) {
   if (w.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                              nullptr, nullptr);
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()),
+                              nullptr, 0, nullptr, nullptr);
   std::string s(n, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()),
+                      s.data(), n, nullptr, nullptr);
   return s;
 }
 
 std::wstring Wide(const std::string& s) {
   if (s.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()),
+                              nullptr, 0);
   std::wstring w(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()),
+                      w.data(), n);
   return w;
 }
 
@@ -99,7 +103,8 @@ void Idle(int ms) {
 }
 
 template <typename T>
-T WaitFor(const std::function<T()>& probe, const std::string& what, int timeout_ms = kTimeoutMs) {
+T WaitFor(const std::function<T()>& probe, const std::string& what,
+          int timeout_ms = kTimeoutMs) {
   const ULONGLONG end = GetTickCount64() + timeout_ms;
   for (;;) {
     Pump();
@@ -116,14 +121,15 @@ T WaitFor(const std::function<T()>& probe, const std::string& what, int timeout_
 
 class Pontevia {
  public:
-  explicit Pontevia(const std::wstring& params, const wchar_t* current_folder = nullptr) {
+  explicit Pontevia(const std::wstring& params,
+                    const wchar_t* current_folder = nullptr) {
     std::wstring cmd = L"\"" + g_exe + L"\"";
     if (!params.empty()) cmd += L" " + params;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     Log("Arranque: Pontevia.exe " + Narrow(params));
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, current_folder,
-                        &si, &pi_)) {
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, current_folder, &si, &pi_)) {
       throw Abort("no se pudo arrancar Pontevia.exe");
     }
   }
@@ -133,7 +139,9 @@ class Pontevia {
     CloseHandle(pi_.hProcess);
   }
   DWORD pid() const { return pi_.dwProcessId; }
-  bool Running() const { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+  bool Running() const {
+    return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
+  }
   bool WaitExit(int timeout_ms) {
     const ULONGLONG end = GetTickCount64() + timeout_ms;
     while (Running()) {
@@ -159,8 +167,8 @@ std::wstring ClassOf(HWND hwnd) {
 std::wstring TextOf(HWND hwnd) {
   wchar_t buf[4096] = {};
   // WM_GETTEXT crosses processes for every window, unlike GetWindowText.
-  SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buf), SMTO_NORMAL, 5000,
-                      nullptr);
+  SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buf),
+                      SMTO_NORMAL, 5000, nullptr);
   return buf;
 }
 
@@ -200,8 +208,8 @@ HWND Control(HWND root, int id) {
   return nullptr;
 }
 
-HWND FindTop(DWORD pid, const std::wstring& cls, const std::wstring& title = L"",
-             HWND not_this = nullptr) {
+HWND FindTop(DWORD pid, const std::wstring& cls,
+             const std::wstring& title = L"", HWND not_this = nullptr) {
   for (HWND h : TopWindows(pid)) {
     if (h == not_this) continue;
     if (!cls.empty() && ClassOf(h) != cls) continue;
@@ -261,11 +269,13 @@ void Type(HWND any, const std::wstring& text) {
 std::wstring ListCell(HWND list, int row, int column) {
   DWORD pid = 0;
   GetWindowThreadProcessId(list, &pid);
-  HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  HANDLE proc = OpenProcess(
+      PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
   if (!proc) return L"<sin acceso>";
   constexpr int kChars = 512;
   const size_t size = sizeof(LVITEMW) + kChars * sizeof(wchar_t);
-  auto* remote = static_cast<char*>(VirtualAllocEx(proc, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+  auto* remote = static_cast<char*>(
+      VirtualAllocEx(proc, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
   LVITEMW item{};
   item.iSubItem = column;
   item.cchTextMax = kChars;
@@ -273,7 +283,8 @@ std::wstring ListCell(HWND list, int row, int column) {
   WriteProcessMemory(proc, remote, &item, sizeof(item), nullptr);
   SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote));
   wchar_t buf[kChars] = {};
-  ReadProcessMemory(proc, remote + sizeof(LVITEMW), buf, sizeof(buf) - sizeof(wchar_t), nullptr);
+  ReadProcessMemory(proc, remote + sizeof(LVITEMW), buf,
+                    sizeof(buf) - sizeof(wchar_t), nullptr);
   VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
   CloseHandle(proc);
   return buf;
@@ -282,7 +293,8 @@ std::wstring ListCell(HWND list, int row, int column) {
 // ------------------------------------------------------------- screenshots
 
 void Screenshot(HWND hwnd, const std::string& name) {
-  RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_ERASE);
+  RedrawWindow(hwnd, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_ERASE);
   Idle(700);
   RECT r;
   GetWindowRect(hwnd, &r);
@@ -297,7 +309,8 @@ void Screenshot(HWND hwnd, const std::string& name) {
   bi.bmiHeader.biBitCount = 24;
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bmp =
+      CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(mem, bmp);
   BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
   GdiFlush();
@@ -309,7 +322,8 @@ void Screenshot(HWND hwnd, const std::string& name) {
   fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
   fh.bfSize = fh.bfOffBits + image;
   const std::wstring path = g_artifacts + L"\\" + Wide(name) + L".bmp";
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         0, nullptr);
   DWORD written = 0;
   WriteFile(f, &fh, sizeof(fh), &written, nullptr);
   WriteFile(f, &bi.bmiHeader, sizeof(bi.bmiHeader), &written, nullptr);
@@ -337,17 +351,19 @@ std::wstring IniPath() { return ProgramFolder() + L"Horalia.ini"; }
 
 std::wstring IniValue(const wchar_t* section, const wchar_t* key) {
   wchar_t buf[256] = {};
-  GetPrivateProfileStringW(section, key, L"<ninguno>", buf, 256, IniPath().c_str());
+  GetPrivateProfileStringW(section, key, L"<ninguno>", buf, 256,
+                           IniPath().c_str());
   return buf;
 }
 
 using Record = std::map<std::string, std::string>;
 
-std::vector<Record> ReadTable(const std::string& name, const std::vector<std::string>& fields) {
+std::vector<Record> ReadTable(const std::string& name,
+                              const std::vector<std::string>& fields) {
   std::unique_ptr<pontevia::access::Table> table;
-  pontevia::Status st = pontevia::access::Table::Open(pontevia::access::Env::Default(),
-                                                      kWorkdirUtf8, name,
-                                                      pontevia::access::ShareMode::kShared, &table);
+  pontevia::Status st = pontevia::access::Table::Open(
+      pontevia::access::Env::Default(), kWorkdirUtf8, name,
+      pontevia::access::ShareMode::kShared, &table);
   Require(st.ok(), "se abre la tabla " + name + " " + st.message());
   std::vector<Record> out;
   Require(table->First().ok(), "se recorre " + name);
@@ -365,8 +381,9 @@ std::vector<Record> ReadTable(const std::string& name, const std::vector<std::st
 }
 
 void RemoveWorkingTables() {
-  for (const wchar_t* t : {L"ASIGNOMT", L"PROFT", L"AULAT", L"CURSOST", L"GRUPOST", L"MATIB",
-                           L"ASIGT", L"DIASHORAST", L"SOLUC"}) {
+  for (const wchar_t* t :
+       {L"ASIGNOMT", L"PROFT", L"AULAT", L"CURSOST", L"GRUPOST", L"MATIB",
+        L"ASIGT", L"DIASHORAST", L"SOLUC"}) {
     DeleteFileW((std::wstring(kWorkdir) + L"\\" + t + L".DBF").c_str());
     DeleteFileW((std::wstring(kWorkdir) + L"\\" + t + L".MDX").c_str());
   }
@@ -386,9 +403,10 @@ class HoraliaWindow {
     wc.lpszClassName = L"HoraliaPrueba";
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     RegisterClassW(&wc);
-    hwnd_ = CreateWindowExW(0, L"HoraliaPrueba", L"Horalia (ventana de prueba)",
-                            WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 40, 20, 900, 560,
-                            nullptr, nullptr, wc.hInstance, nullptr);
+    hwnd_ =
+        CreateWindowExW(0, L"HoraliaPrueba", L"Horalia (ventana de prueba)",
+                        WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 40,
+                        20, 900, 560, nullptr, nullptr, wc.hInstance, nullptr);
     Idle(300);
   }
   ~HoraliaWindow() { DestroyWindow(hwnd_); }
@@ -412,26 +430,30 @@ class HoraliaWindow {
 
 // Picks `path` in the file dialog "Archivo XML", or cancels it when empty.
 void AnswerFileDialog(DWORD pid, const std::wstring& path) {
-  HWND dlg = WaitFor<HWND>([&] { return FindTop(pid, L"#32770", L"Archivo XML"); },
-                           "el diálogo de archivo \"Archivo XML\"");
+  HWND dlg =
+      WaitFor<HWND>([&] { return FindTop(pid, L"#32770", L"Archivo XML"); },
+                    "el diálogo de archivo \"Archivo XML\"");
   Idle(500);
   if (path.empty()) {
     Log("  diálogo de archivo: Cancelar");
     Click(GetDlgItem(dlg, IDCANCEL));
   } else {
     Log("  diálogo de archivo: " + Narrow(path));
-    HWND name = GetDlgItem(dlg, 0x47C);  // cmb13, the file name box
+    HWND name = GetDlgItem(dlg, 0x47C);        // cmb13, the file name box
     if (!name) name = GetDlgItem(dlg, 0x480);  // edt1 in older dialogs
-    Require(name != nullptr, "el diálogo de archivo tiene el cuadro del nombre");
+    Require(name != nullptr,
+            "el diálogo de archivo tiene el cuadro del nombre");
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     Click(GetDlgItem(dlg, IDOK));
   }
-  WaitFor<bool>([&] { return !IsWindow(dlg); }, "que se cierre el diálogo de archivo");
+  WaitFor<bool>([&] { return !IsWindow(dlg); },
+                "que se cierre el diálogo de archivo");
 }
 
 HWND WaitCoursesDialog(DWORD pid, HWND not_this = nullptr) {
-  HWND dlg = WaitFor<HWND>([&] { return FindTop(pid, L"TControlCursos", L"", not_this); },
-                           "la ventana de niveles y cursos");
+  HWND dlg = WaitFor<HWND>(
+      [&] { return FindTop(pid, L"TControlCursos", L"", not_this); },
+      "la ventana de niveles y cursos");
   WaitFor<bool>([&] { return IsWindow(dlg) && FocusOf(dlg) != nullptr; },
                 "que la tabla de cursos tenga el foco");
   Idle(300);
@@ -454,7 +476,8 @@ void FillRow(HWND dlg, const std::wstring& nivel, const std::wstring& curso) {
   Key(dlg, VK_RETURN);
 }
 
-const std::wstring kQuestionCaption = L"Creación automática de Líneas de Asignaturas";
+const std::wstring kQuestionCaption =
+    L"Creación automática de Líneas de Asignaturas";
 const std::wstring kQuestionText =
     L"¿Quiere crear automáticamente las Líneas de Asignaturas \n\r"
     L"que esta aplicación estime necesarias para cada Grupo? \n\r"
@@ -465,8 +488,10 @@ const std::wstring kQuestionText =
 HWND WaitQuestion(DWORD pid) {
   HWND box = WaitMessageBox(pid, L"¿Crear Líneas?");
   Check(TextOf(box) == kQuestionCaption, "título de la pregunta de las líneas");
-  Check(MessageText(box) == kQuestionText, "texto exacto de la pregunta, con sus \\n\\r y espacios");
-  Check(GetDlgItem(box, IDOK) && GetDlgItem(box, IDCANCEL), "la pregunta tiene Aceptar y Cancelar");
+  Check(MessageText(box) == kQuestionText,
+        "texto exacto de la pregunta, con sus \\n\\r y espacios");
+  Check(GetDlgItem(box, IDOK) && GetDlgItem(box, IDCANCEL),
+        "la pregunta tiene Aceptar y Cancelar");
   return box;
 }
 
@@ -477,12 +502,13 @@ void CompleteAllCourses(DWORD pid) {
   FillRow(dlg, L"ESO", L"2");
   FillRow(dlg, L"BCT", L"1");
   Click(Control(dlg, ids::kBitBtn1));
-  WaitFor<bool>([&] { return !IsWindow(dlg); }, "que se cierre la ventana de cursos");
+  WaitFor<bool>([&] { return !IsWindow(dlg); },
+                "que se cierre la ventana de cursos");
 }
 
 void CheckAllTablesWritten() {
-  for (const wchar_t* t : {L"ASIGNOMT", L"PROFT", L"AULAT", L"CURSOST", L"GRUPOST", L"MATIB",
-                           L"ASIGT", L"DIASHORAST"}) {
+  for (const wchar_t* t : {L"ASIGNOMT", L"PROFT", L"AULAT", L"CURSOST",
+                           L"GRUPOST", L"MATIB", L"ASIGT", L"DIASHORAST"}) {
     Check(FileExists(std::wstring(kWorkdir) + L"\\" + t + L".DBF"),
           "existe " + Narrow(t) + ".DBF en C:\\HTEMP");
   }
@@ -499,12 +525,15 @@ void InteractiveExport() {
   RemoveWorkingTables();
   DeleteFileW(IniPath().c_str());
   Pontevia p(L"");
-  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); }, "la ventana principal");
+  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); },
+                            "la ventana principal");
   Idle(500);
-  Check(TextOf(main) == L"Exportar e importar datos entre Horalia y GestIB", "título de la ventana");
+  Check(TextOf(main) == L"Exportar e importar datos entre Horalia y GestIB",
+        "título de la ventana");
   RECT client;
   GetClientRect(main, &client);
-  Check(client.right == 632 && client.bottom == 266, "área cliente de 632 x 266 a 96 ppp");
+  Check(client.right == 632 && client.bottom == 266,
+        "área cliente de 632 x 266 a 96 ppp");
   // The layout, to the pixel, relative to each control's parent.
   struct Expect {
     int id;
@@ -513,10 +542,14 @@ void InteractiveExport() {
   };
   const Expect layout[] = {
       {ids::kDraw3D2, {0, -1, 315, 168}, nullptr},
-      {ids::kLabel3, {24, 24, 289, 81}, L"Transformar datos desde GestIB hacia Horalia "},
+      {ids::kLabel3,
+       {24, 24, 289, 81},
+       L"Transformar datos desde GestIB hacia Horalia "},
       {ids::kBExportar, {96, 120, 185, 145}, L"Aceptar"},
       {ids::kDraw3D3, {315, 0, 632, 169}, nullptr},
-      {ids::kLabel4, {8, 24, 313, 81}, L"Transformar datos desde Horalia hacia GestIB"},
+      {ids::kLabel4,
+       {8, 24, 313, 81},
+       L"Transformar datos desde Horalia hacia GestIB"},
       {ids::kBImportar, {96, 120, 185, 145}, L"Aceptar"},
       {ids::kDraw3D1, {0, 168, 633, 265}, nullptr},
       {ids::kLabel1, {8, 72, 230, 85}, L"Pasavia para QV27 V-1.0"},
@@ -531,10 +564,11 @@ void InteractiveExport() {
       MapWindowPoints(nullptr, GetParent(h), reinterpret_cast<POINT*>(&r), 2);
     }
     char buf[160];
-    std::snprintf(buf, sizeof(buf), "control %d en (%ld,%ld)-(%ld,%ld)", e.id, r.left, r.top,
-                  r.right, r.bottom);
+    std::snprintf(buf, sizeof(buf), "control %d en (%ld,%ld)-(%ld,%ld)", e.id,
+                  r.left, r.top, r.right, r.bottom);
     Check(h && EqualRect(&r, &e.rc), buf);
-    if (h && e.text) Check(TextOf(h) == e.text, "texto del control " + Narrow(e.text));
+    if (h && e.text)
+      Check(TextOf(h) == e.text, "texto del control " + Narrow(e.text));
   }
   Screenshot(main, "ventana_principal");
 
@@ -543,15 +577,19 @@ void InteractiveExport() {
 
   // First showing: no forced exit on offer.
   HWND first = WaitCoursesDialog(p.pid());
-  Check(TextOf(first) == L"Asignación de Niveles y Cursos", "título de la ventana de cursos");
+  Check(TextOf(first) == L"Asignación de Niveles y Cursos",
+        "título de la ventana de cursos");
   HWND grid = Control(first, ids::kCursosTDBGrid);
   Require(grid != nullptr, "la ventana de cursos tiene la tabla");
-  Check(SendMessageW(grid, LVM_GETITEMCOUNT, 0, 0) == 3, "la tabla muestra los tres cursos");
-  Check(ListCell(grid, 0, 0) == L"C1" && ListCell(grid, 2, 1) == L"1r de Batxillerat",
+  Check(SendMessageW(grid, LVM_GETITEMCOUNT, 0, 0) == 3,
+        "la tabla muestra los tres cursos");
+  Check(ListCell(grid, 0, 0) == L"C1" &&
+            ListCell(grid, 2, 1) == L"1r de Batxillerat",
         "código y descripción de los cursos");
   Check(!Visible(first, ids::kBitBtn2) && !Visible(first, ids::kCoursesLabel8),
         "primera vez: sin salida forzada ni su aviso");
-  Check(!Visible(first, ids::kCoursesLabel2) && !Visible(first, ids::kCoursesLabel3),
+  Check(!Visible(first, ids::kCoursesLabel2) &&
+            !Visible(first, ids::kCoursesLabel3),
         "primera vez: sin las etiquetas de incidencias");
   // Every label with its caption and its visibility at creation.
   const struct {
@@ -562,57 +600,74 @@ void InteractiveExport() {
       {ids::kCoursesLabel1, L"ASIGNACIÓN DE NIVELES Y CURSOS", true},
       {ids::kCoursesLabel3, L"INCIDENCIAS EN EL TRASPASO", false},
       {ids::kCoursesLabel2,
-       L"Se ha detectado que falta por indicar algún NIVEL  o CURSO. Complete el/los datos que "
+       L"Se ha detectado que falta por indicar algún NIVEL  o CURSO. Complete "
+       L"el/los datos que "
        L"falten, para poder concluir el proceso, antes de Salir.",
        false},
       {ids::kCoursesLabel4, L"¡ IMPORTANTE !", true},
       {ids::kCoursesLabel5,
-       L"Las Abreviaturas de sus Grupos (Unidades), se formarán, en función del NIVEL y CURSO, "
+       L"Las Abreviaturas de sus Grupos (Unidades), se formarán, en función "
+       L"del NIVEL y CURSO, "
        L"del siguiente modo: ",
        true},
-      {ids::kCoursesLabel6, L"Por ejemplo, NIVEL=ESO y CURSO=1 daría como resultado", true},
+      {ids::kCoursesLabel6,
+       L"Por ejemplo, NIVEL=ESO y CURSO=1 daría como resultado", true},
       {ids::kCoursesLabel10, L"Abreviatura del Grupo = ESO1A", true},
       {ids::kCoursesLabel7,
-       L"y así secuencialmente para el resto de Grupos del mismo NIVEL y CURSO, ESO1B, ESO1C.",
+       L"y así secuencialmente para el resto de Grupos del mismo NIVEL y "
+       L"CURSO, ESO1B, ESO1C.",
        true},
       {ids::kCoursesLabel11,
-       L"Ejemplos de Niveles: BCT=Bach.C.T., BHC=Bach.Hum., BT=Bach.Tecnol., LS=Leng.Signos, "
+       L"Ejemplos de Niveles: BCT=Bach.C.T., BHC=Bach.Hum., BT=Bach.Tecnol., "
+       L"LS=Leng.Signos, "
        L"GAD=Gest.Admin., EDSO=ESO Diversificación, etc...",
        true},
       {ids::kCoursesLabel9,
-       L"Luego es de vital IMPORTANCIA que para cada NIVEL sus 5 Primeros caracteres sean "
+       L"Luego es de vital IMPORTANCIA que para cada NIVEL sus 5 Primeros "
+       L"caracteres sean "
        L"DISTINTOS.",
        true},
       {ids::kCoursesLabel8,
-       L"¡ Atención ! Si fuerza la Salida, los Datos recogidos serán INCOHERENTES.", false},
+       L"¡ Atención ! Si fuerza la Salida, los Datos recogidos serán "
+       L"INCOHERENTES.",
+       false},
   };
   for (const auto& l : kLabels) {
     HWND h = Control(first, l.id);
-    Check(h && TextOf(h) == l.caption && (IsWindowVisible(h) != FALSE) == l.visible,
+    Check(h && TextOf(h) == l.caption &&
+              (IsWindowVisible(h) != FALSE) == l.visible,
           "etiqueta " + Narrow(l.caption).substr(0, 30));
   }
   // The navigator: ten buttons with their hints; no insert or delete.
   const wchar_t* kHints[] = {
-      L"Move to first record",          L"Move backward 10 records",
-      L"Move to prior record",          L"Move to next record",
-      L"Move forward 10 records",       L"Move to last record",
-      L"Edit current record",           L"Post changes of current record",
-      L"Cancel changes made to current record", L"Refresh the contents of the dataset",
+      L"Move to first record",
+      L"Move backward 10 records",
+      L"Move to prior record",
+      L"Move to next record",
+      L"Move forward 10 records",
+      L"Move to last record",
+      L"Edit current record",
+      L"Post changes of current record",
+      L"Cancel changes made to current record",
+      L"Refresh the contents of the dataset",
   };
   for (int i = 0; i < 10; ++i) {
     HWND b = Control(first, ids::kNavigatorFirst + i);
-    Check(b && TextOf(b) == kHints[i], "botón del navegador: " + Narrow(kHints[i]));
+    Check(b && TextOf(b) == kHints[i],
+          "botón del navegador: " + Narrow(kHints[i]));
   }
   Screenshot(first, "cursos_primera_vez");
   Key(first, VK_INSERT);
   Key(first, VK_DELETE);
-  Check(SendMessageW(grid, LVM_GETITEMCOUNT, 0, 0) == 3, "Insert y Supr no añaden ni borran cursos");
+  Check(SendMessageW(grid, LVM_GETITEMCOUNT, 0, 0) == 3,
+        "Insert y Supr no añaden ni borran cursos");
   FillRow(first, L"ESO", L"1");
   FillRow(first, L"ESO", L"2");
   FillRow(first, L"BCT", L"");  // CURSO left empty
   Click(Control(first, ids::kBitBtn1));
   HWND missing = WaitMessageBox(p.pid(), L"¡Atención! Falta algún Dato");
-  Check(Visible(first, ids::kCoursesLabel3) && Visible(first, ids::kCoursesLabel2),
+  Check(Visible(first, ids::kCoursesLabel3) &&
+            Visible(first, ids::kCoursesLabel2),
         "las etiquetas de incidencias se ven tras el aviso");
   Screenshot(first, "cursos_falta_dato");
   Answer(missing, IDOK);
@@ -626,18 +681,21 @@ void InteractiveExport() {
         "segunda vez: los valores ya escritos siguen en CURSOST");
   Check(Visible(second, ids::kBitBtn2) && Visible(second, ids::kCoursesLabel8),
         "segunda vez: se ofrece la salida forzada con su aviso");
-  Check(TextOf(Control(second, ids::kBitBtn2)) == L"Forzar Salida Sin Terminar Proceso ",
+  Check(TextOf(Control(second, ids::kBitBtn2)) ==
+            L"Forzar Salida Sin Terminar Proceso ",
         "texto del botón de salida forzada");
   Screenshot(second, "cursos_segunda_vez");
   // The navigator's "last" button moves to the third course.
   HWND last = Control(second, ids::kNavigatorFirst + 5);
   Check(last && IsWindowEnabled(last), "el navegador permite ir al último");
   SendMessageW(last, BM_CLICK, 0, 0);
-  Check(!IsWindowEnabled(last) && IsWindowEnabled(Control(second, ids::kNavigatorFirst)),
+  Check(!IsWindowEnabled(last) &&
+            IsWindowEnabled(Control(second, ids::kNavigatorFirst)),
         "en el último curso, el navegador sólo permite retroceder");
   Key(second, VK_RIGHT);  // first change of column
-  Check(!Visible(second, ids::kBitBtn2) && !Visible(second, ids::kCoursesLabel8),
-        "al cambiar de columna se ocultan la salida forzada y su aviso");
+  Check(
+      !Visible(second, ids::kBitBtn2) && !Visible(second, ids::kCoursesLabel8),
+      "al cambiar de columna se ocultan la salida forzada y su aviso");
   Key(second, VK_RIGHT);
   Key(second, VK_RIGHT);
   Type(second, L"1");
@@ -660,20 +718,23 @@ void InteractiveExport() {
   Screenshot(main, "ventana_principal_terminada");
 
   CheckAllTablesWritten();
-  std::vector<Record> courses = ReadTable("CURSOST", {"CODI", "NIVEL", "CURSO"});
-  Check(courses.size() == 3 && courses[0]["NIVEL"] == "ESO" && courses[0]["CURSO"] == "1" &&
-            courses[1]["CURSO"] == "2" && courses[2]["NIVEL"] == "BCT" &&
-            courses[2]["CURSO"] == "1",
+  std::vector<Record> courses =
+      ReadTable("CURSOST", {"CODI", "NIVEL", "CURSO"});
+  Check(courses.size() == 3 && courses[0]["NIVEL"] == "ESO" &&
+            courses[0]["CURSO"] == "1" && courses[1]["CURSO"] == "2" &&
+            courses[2]["NIVEL"] == "BCT" && courses[2]["CURSO"] == "1",
         "CURSOST guarda los niveles y cursos escritos");
   std::vector<Record> groups = ReadTable("GRUPOST", {"ABREV", "CODI"});
-  Check(groups.size() == 4 && groups[0]["ABREV"] == "ESO1A" && groups[1]["ABREV"] == "ESO1B" &&
-            groups[3]["ABREV"] == "BCT1A",
+  Check(groups.size() == 4 && groups[0]["ABREV"] == "ESO1A" &&
+            groups[1]["ABREV"] == "ESO1B" && groups[3]["ABREV"] == "BCT1A",
         "GRUPOST con las abreviaturas hechas del nivel y el curso");
-  Check(!ReadTable("ASIGT", {"CASIG"}).empty(), "con Aceptar, ASIGT tiene líneas");
+  Check(!ReadTable("ASIGT", {"CASIG"}).empty(),
+        "con Aceptar, ASIGT tiene líneas");
 
   Click(MainButton(main, ids::kBClose));
   Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
-  Check(!FileExists(IniPath()), "en modo interactivo no se escribe Horalia.ini");
+  Check(!FileExists(IniPath()),
+        "en modo interactivo no se escribe Horalia.ini");
 }
 
 // Commanded export that completes, with the question answered Cancel, over
@@ -681,19 +742,26 @@ void InteractiveExport() {
 void CommandedExport() {
   RemoveWorkingTables();
   const std::string ini =
-      "[Otra]\r\nclave=valor\r\n[Transformadores]\r\nTransformado=5\r\nOtraClave=x\r\n";
-  HANDLE f = CreateFileW(IniPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      "[Otra]\r\nclave=valor\r\n[Transformadores]\r\nTransformado="
+      "5\r\nOtraClave=x\r\n";
+  HANDLE f = CreateFileW(IniPath().c_str(), GENERIC_WRITE, 0, nullptr,
+                         CREATE_ALWAYS, 0, nullptr);
   DWORD w = 0;
   WriteFile(f, ini.data(), static_cast<DWORD>(ini.size()), &w, nullptr);
   CloseHandle(f);
 
   HoraliaWindow horalia;
   Pontevia p(L"Exportar " + horalia.hex());
-  HWND main = WaitFor<HWND>([&] { return FindWindowExW(horalia.hwnd(), nullptr, L"TMForm", nullptr); },
-                            "la ventana principal dentro de la de Horalia");
+  HWND main = WaitFor<HWND>(
+      [&] {
+        return FindWindowExW(horalia.hwnd(), nullptr, L"TMForm", nullptr);
+      },
+      "la ventana principal dentro de la de Horalia");
   const LONG style = GetWindowLongW(main, GWL_STYLE);
-  Check(GetParent(main) == horalia.hwnd() && (style & WS_CHILD), "es hija de la ventana de Horalia");
-  Check(!(style & WS_CAPTION) && !(style & WS_THICKFRAME), "sin marco ni título");
+  Check(GetParent(main) == horalia.hwnd() && (style & WS_CHILD),
+        "es hija de la ventana de Horalia");
+  Check(!(style & WS_CAPTION) && !(style & WS_THICKFRAME),
+        "sin marco ni título");
   WaitFor<HWND>([&] { return FindTop(p.pid(), L"#32770", L"Archivo XML"); },
                 "que la exportación empiece sola con el diálogo de archivo");
   AnswerFileDialog(p.pid(), kSchool);
@@ -702,26 +770,31 @@ void CommandedExport() {
   Answer(question, IDCANCEL);
   Answer(WaitMessageBox(p.pid(), L"Proceso finalizado"), IDOK);
   Check(p.WaitExit(kTimeoutMs), "al terminar, el programa se cierra solo");
-  Check(IniValue(L"Transformadores", L"Transformado") == L"1", "Horalia.ini: Transformado=1");
+  Check(IniValue(L"Transformadores", L"Transformado") == L"1",
+        "Horalia.ini: Transformado=1");
   Check(IniValue(L"Otra", L"clave") == L"valor" &&
             IniValue(L"Transformadores", L"OtraClave") == L"x",
         "Horalia.ini conserva las demás secciones y claves");
   CheckAllTablesWritten();
-  Check(ReadTable("ASIGT", {"CASIG"}).empty(), "con Cancelar, ASIGT queda vacía");
+  Check(ReadTable("ASIGT", {"CASIG"}).empty(),
+        "con Cancelar, ASIGT queda vacía");
 }
 
 // Commanded runs whose file dialog is cancelled: export reports -1, import 0.
 void CommandedNoFile() {
   for (const auto& [action, expected] :
-       {std::pair<std::wstring, std::wstring>{L"exportar", L"-1"}, {L"importar", L"0"}}) {
+       {std::pair<std::wstring, std::wstring>{L"exportar", L"-1"},
+        {L"importar", L"0"}}) {
     DeleteFileW(IniPath().c_str());
     HoraliaWindow horalia;
     Pontevia p(action + L" " + horalia.hex());
     AnswerFileDialog(p.pid(), L"");
     HWND box = WaitMessageBox(p.pid(), L"No existe archivo");
-    Check(MessageText(box) == L"No existe archivo", "mensaje exacto \"No existe archivo\"");
+    Check(MessageText(box) == L"No existe archivo",
+          "mensaje exacto \"No existe archivo\"");
     Answer(box, IDOK);
-    Check(p.WaitExit(kTimeoutMs), Narrow(action) + " sin archivo: el programa se cierra");
+    Check(p.WaitExit(kTimeoutMs),
+          Narrow(action) + " sin archivo: el programa se cierra");
     Check(IniValue(L"Transformadores", L"Transformado") == expected,
           Narrow(action) + " sin archivo: Transformado=" + Narrow(expected));
   }
@@ -733,16 +806,21 @@ void BadHandle() {
   DeleteFileW(IniPath().c_str());
   Pontevia p(L"exportar zz");
   HWND box = WaitMessageBox(p.pid(), L"no es un valor entero");
-  Check(MessageText(box) == L"'$zz' no es un valor entero válido", "mensaje del identificador no hexadecimal");
+  Check(MessageText(box) == L"'$zz' no es un valor entero válido",
+        "mensaje del identificador no hexadecimal");
   Answer(box, IDOK);
-  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); }, "la ventana principal");
+  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); },
+                            "la ventana principal");
   const LONG style = GetWindowLongW(main, GWL_STYLE);
-  Check(!(style & WS_CHILD) && (style & WS_CAPTION), "ventana normal con marco");
+  Check(!(style & WS_CHILD) && (style & WS_CAPTION),
+        "ventana normal con marco");
   AnswerFileDialog(p.pid(), L"");
   Answer(WaitMessageBox(p.pid(), L"No existe archivo"), IDOK);
   Idle(1500);
-  Check(p.Running() && IsWindow(main), "la ventana sigue abierta tras la acción");
-  Check(IsWindowEnabled(MainButton(main, ids::kBExportar)), "los botones siguen activos");
+  Check(p.Running() && IsWindow(main),
+        "la ventana sigue abierta tras la acción");
+  Check(IsWindowEnabled(MainButton(main, ids::kBExportar)),
+        "los botones siguen activos");
   Click(MainButton(main, ids::kBClose));
   Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
   Check(!FileExists(IniPath()), "no se escribe Horalia.ini");
@@ -754,8 +832,11 @@ void UnknownAction() {
   DeleteFileW(IniPath().c_str());
   HoraliaWindow horalia;
   Pontevia p(L"convertir " + horalia.hex());
-  HWND main = WaitFor<HWND>([&] { return FindWindowExW(horalia.hwnd(), nullptr, L"TMForm", nullptr); },
-                            "la ventana principal dentro de la de Horalia");
+  HWND main = WaitFor<HWND>(
+      [&] {
+        return FindWindowExW(horalia.hwnd(), nullptr, L"TMForm", nullptr);
+      },
+      "la ventana principal dentro de la de Horalia");
   Idle(2000);
   Check(!FindTop(p.pid(), L"#32770"), "no empieza ninguna acción");
   // No screenshot of the embedded window: Wine does not draw a child window
@@ -763,11 +844,13 @@ void UnknownAction() {
   // window empty. Its place and style are checked instead.
   RECT inside;
   GetWindowRect(main, &inside);
-  MapWindowPoints(nullptr, horalia.hwnd(), reinterpret_cast<POINT*>(&inside), 2);
+  MapWindowPoints(nullptr, horalia.hwnd(), reinterpret_cast<POINT*>(&inside),
+                  2);
   RECT parent_client;
   GetClientRect(horalia.hwnd(), &parent_client);
-  Check(inside.right - inside.left == 632 && inside.bottom - inside.top == 266 &&
-            inside.left >= 0 && inside.top >= 0 && inside.right <= parent_client.right &&
+  Check(inside.right - inside.left == 632 &&
+            inside.bottom - inside.top == 266 && inside.left >= 0 &&
+            inside.top >= 0 && inside.right <= parent_client.right &&
             inside.bottom <= parent_client.bottom,
         "sin marco, 632 x 266, dentro del área de la ventana de Horalia");
   Check(p.Running(), "la ventana espera");
@@ -780,11 +863,13 @@ void UnknownAction() {
   HWND cannot = WaitMessageBox(p.pid(), L"Horalia.ini");
   Answer(cannot, IDOK);
   Idle(1000);
-  Check(p.Running() && IsWindow(main), "si no se puede escribir Horalia.ini la ventana no se cierra");
+  Check(p.Running() && IsWindow(main),
+        "si no se puede escribir Horalia.ini la ventana no se cierra");
   RemoveDirectoryW(IniPath().c_str());
   Click(MainButton(main, ids::kBClose));
   Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
-  Check(IniValue(L"Transformadores", L"Transformado") == L"0", "Horalia.ini: Transformado=0");
+  Check(IniValue(L"Transformadores", L"Transformado") == L"0",
+        "Horalia.ini: Transformado=0");
 }
 
 // Forced exit in commanded mode: Horalia.ini gets 0 at once, the export
@@ -800,7 +885,8 @@ void ForcedExit() {
   Click(Control(first, ids::kBitBtn1));
   Answer(WaitMessageBox(p.pid(), L"Falta algún Dato"), IDOK);
   HWND second = WaitCoursesDialog(p.pid(), first);
-  Require(Visible(second, ids::kBitBtn2), "segunda vez: se ofrece la salida forzada");
+  Require(Visible(second, ids::kBitBtn2),
+          "segunda vez: se ofrece la salida forzada");
   Click(Control(second, ids::kBitBtn2));
   HWND question = WaitQuestion(p.pid());
   Check(IniValue(L"Transformadores", L"Transformado") == L"0",
@@ -808,9 +894,11 @@ void ForcedExit() {
   Answer(question, IDOK);
   Answer(WaitMessageBox(p.pid(), L"Proceso finalizado"), IDOK);
   Check(p.WaitExit(kTimeoutMs), "tras la salida forzada el programa se cierra");
-  Check(IniValue(L"Transformadores", L"Transformado") == L"1", "al final, Transformado=1");
+  Check(IniValue(L"Transformadores", L"Transformado") == L"1",
+        "al final, Transformado=1");
   std::vector<Record> courses = ReadTable("CURSOST", {"NIVEL", "CURSO"});
-  Check(courses.size() == 3 && courses[0]["NIVEL"] == "ESO" && courses[1]["NIVEL"].empty(),
+  Check(courses.size() == 3 && courses[0]["NIVEL"] == "ESO" &&
+            courses[1]["NIVEL"].empty(),
         "CURSOST queda como lo dejó el usuario");
 }
 
@@ -819,7 +907,8 @@ void ForcedExit() {
 void DialogCloseBox() {
   RemoveWorkingTables();
   Pontevia p(L"");
-  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); }, "la ventana principal");
+  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); },
+                            "la ventana principal");
   Click(MainButton(main, ids::kBExportar));
   AnswerFileDialog(p.pid(), kSchool);
   HWND dlg = WaitCoursesDialog(p.pid());
@@ -828,13 +917,15 @@ void DialogCloseBox() {
   Type(dlg, L"ESO");  // still in the cell editor when the window closes
   PostMessageW(dlg, WM_CLOSE, 0, 0);
   HWND question = WaitQuestion(p.pid());
-  Check(!FindMessageBox(p.pid(), L"Falta algún Dato"), "sin comprobación ni aviso");
-  Check(!FindTop(p.pid(), L"TControlCursos"), "la ventana de cursos no vuelve a abrirse");
+  Check(!FindMessageBox(p.pid(), L"Falta algún Dato"),
+        "sin comprobación ni aviso");
+  Check(!FindTop(p.pid(), L"TControlCursos"),
+        "la ventana de cursos no vuelve a abrirse");
   Answer(question, IDCANCEL);
   Answer(WaitMessageBox(p.pid(), L"Proceso finalizado"), IDOK);
   std::vector<Record> courses = ReadTable("CURSOST", {"NIVEL", "CURSO"});
-  Check(courses.size() == 3 && courses[0]["NIVEL"] == "ESO" && courses[0]["CURSO"].empty() &&
-            courses[2]["NIVEL"].empty(),
+  Check(courses.size() == 3 && courses[0]["NIVEL"] == "ESO" &&
+            courses[0]["CURSO"].empty() && courses[2]["NIVEL"].empty(),
         "CURSOST guarda lo escrito hasta el cierre");
   Click(MainButton(main, ids::kBClose));
   Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
@@ -845,7 +936,8 @@ void DialogCloseBox() {
 void CoreError() {
   RemoveWorkingTables();
   Pontevia p(L"");
-  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); }, "la ventana principal");
+  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); },
+                            "la ventana principal");
   Click(MainButton(main, ids::kBExportar));
   AnswerFileDialog(p.pid(), kBroken);
   HWND box = WaitFor<HWND>(
@@ -863,8 +955,10 @@ void CoreError() {
   Screenshot(box, "mensaje_error");
   Answer(box, IDOK);
   Idle(300);
-  Check(IsWindowEnabled(MainButton(main, ids::kBExportar)), "tras el error los botones siguen activos");
-  Check(!FileExists(std::wstring(kWorkdir) + L"\\CURSOST.DBF"), "no se ha escrito ninguna tabla");
+  Check(IsWindowEnabled(MainButton(main, ids::kBExportar)),
+        "tras el error los botones siguen activos");
+  Check(!FileExists(std::wstring(kWorkdir) + L"\\CURSOST.DBF"),
+        "no se ha escrito ninguna tabla");
   Click(MainButton(main, ids::kBClose));
   Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
 
@@ -877,11 +971,14 @@ void CoreError() {
   Answer(error, IDOK);
   Idle(1500);
   HWND child = FindWindowExW(horalia.hwnd(), nullptr, L"TMForm", nullptr);
-  Check(q.Running() && child, "modo ordenado: tras el error la ventana sigue abierta");
-  Check(!FileExists(IniPath()), "modo ordenado: nada escrito en Horalia.ini mientras sigue abierta");
+  Check(q.Running() && child,
+        "modo ordenado: tras el error la ventana sigue abierta");
+  Check(!FileExists(IniPath()),
+        "modo ordenado: nada escrito en Horalia.ini mientras sigue abierta");
   Click(MainButton(child, ids::kBClose));
   Check(q.WaitExit(kTimeoutMs), "Salir cierra el programa");
-  Check(IniValue(L"Transformadores", L"Transformado") == L"0", "al cerrar, Transformado=0");
+  Check(IniValue(L"Transformadores", L"Transformado") == L"0",
+        "al cerrar, Transformado=0");
 }
 
 // Export, Horalia's solution, then the import through the window.
@@ -903,40 +1000,48 @@ void Import() {
   pontevia::access::Env* env = pontevia::access::Env::Default();
   {
     std::unique_ptr<Table> frame;
-    Require(Table::Open(env, kWorkdirUtf8, "DIASHORAST", pontevia::access::ShareMode::kExclusive,
-                        &frame)
+    Require(Table::Open(env, kWorkdirUtf8, "DIASHORAST",
+                        pontevia::access::ShareMode::kExclusive, &frame)
                 .ok(),
             "se abre DIASHORAST");
     Require(frame->Append().ok() && frame->SetText("DIHO", "11").ok() &&
-                frame->SetText("DIA", "L").ok() && frame->SetText("HORADESDE", "08:00").ok() &&
-                frame->SetText("MINUTOS", "55").ok() && frame->Post().ok() && frame->Close().ok(),
+                frame->SetText("DIA", "L").ok() &&
+                frame->SetText("HORADESDE", "08:00").ok() &&
+                frame->SetText("MINUTOS", "55").ok() && frame->Post().ok() &&
+                frame->Close().ok(),
             "Horalia rellena DIASHORAST");
   }
   {
     pontevia::access::TableDef def;
-    def.fields = {{"DIA", FieldType::kInteger, 0},  {"HORA", FieldType::kFloat, 0},
-                  {"PROF", FieldType::kCharacter, 10}, {"CODGRUPO", FieldType::kCharacter, 10},
-                  {"AULA", FieldType::kCharacter, 10}, {"ASIG", FieldType::kCharacter, 10},
+    def.fields = {{"DIA", FieldType::kInteger, 0},
+                  {"HORA", FieldType::kFloat, 0},
+                  {"PROF", FieldType::kCharacter, 10},
+                  {"CODGRUPO", FieldType::kCharacter, 10},
+                  {"AULA", FieldType::kCharacter, 10},
+                  {"ASIG", FieldType::kCharacter, 10},
                   {"TAREA", FieldType::kCharacter, 10}};
     std::unique_ptr<Table> soluc;
-    Require(Table::Create(env, kWorkdirUtf8, "SOLUC", def, &soluc).ok(), "se crea SOLUC");
+    Require(Table::Create(env, kWorkdirUtf8, "SOLUC", def, &soluc).ok(),
+            "se crea SOLUC");
     std::vector<Record> teachers = ReadTable("PROFT", {"ABREV"});
     std::vector<Record> rooms = ReadTable("AULAT", {"ABREV"});
     std::vector<Record> subjects = ReadTable("ASIGNOMT", {"COD"});
-    Require(!teachers.empty() && !rooms.empty() && !subjects.empty(), "hay códigos exportados");
+    Require(!teachers.empty() && !rooms.empty() && !subjects.empty(),
+            "hay códigos exportados");
     Require(soluc->Append().ok() && soluc->SetInteger("DIA", 1).ok() &&
                 soluc->SetFloat("HORA", 1).ok() &&
                 soluc->SetText("PROF", teachers[0]["ABREV"]).ok() &&
                 soluc->SetText("CODGRUPO", "ESO1A").ok() &&
                 soluc->SetText("AULA", rooms[0]["ABREV"]).ok() &&
-                soluc->SetText("ASIG", subjects[0]["COD"]).ok() && soluc->Post().ok() &&
-                soluc->Close().ok(),
+                soluc->SetText("ASIG", subjects[0]["COD"]).ok() &&
+                soluc->Post().ok() && soluc->Close().ok(),
             "Horalia escribe una sesión en SOLUC");
   }
   const std::wstring output = L"C:\\HTEMP\\saga\\SolucioHorari.xml";
   DeleteFileW(output.c_str());
   Pontevia p(L"");
-  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); }, "la ventana principal");
+  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); },
+                            "la ventana principal");
   Click(MainButton(main, ids::kBImportar));
   AnswerFileDialog(p.pid(), kSchool);
   Answer(WaitMessageBox(p.pid(), L"Proceso finalizado"), IDOK);
@@ -944,21 +1049,26 @@ void Import() {
   Check(!IsWindowEnabled(MainButton(main, ids::kBExportar)) &&
             !IsWindowEnabled(MainButton(main, ids::kBImportar)),
         "tras la importación los dos botones quedan desactivados");
-  Require(FileExists(output), "se ha escrito SolucioHorari.xml junto al archivo elegido");
+  Require(FileExists(output),
+          "se ha escrito SolucioHorari.xml junto al archivo elegido");
   std::string xml;
   {
-    HANDLE h = CreateFileW(output.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
+    HANDLE h = CreateFileW(output.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
     char buf[8192];
     DWORD n = 0;
-    while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n > 0) xml.append(buf, n);
+    while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n > 0)
+      xml.append(buf, n);
     CloseHandle(h);
   }
   Log("  SolucioHorari.xml: " + xml.substr(0, 300));
-  Check(xml.find("<HORARI") != std::string::npos && xml.find("<SESSIO") != std::string::npos,
+  Check(xml.find("<HORARI") != std::string::npos &&
+            xml.find("<SESSIO") != std::string::npos,
         "el documento tiene HORARI y una SESSIO");
-  Check(xml.find("placa=\"P1\"") != std::string::npos && xml.find("grup=\"G11\"") != std::string::npos &&
-            xml.find("curs=\"C1\"") != std::string::npos && xml.find("hora=\"08:00\"") != std::string::npos,
+  Check(xml.find("placa=\"P1\"") != std::string::npos &&
+            xml.find("grup=\"G11\"") != std::string::npos &&
+            xml.find("curs=\"C1\"") != std::string::npos &&
+            xml.find("hora=\"08:00\"") != std::string::npos,
         "la sesión lleva los códigos de GestIB y la hora del marco");
   Click(MainButton(main, ids::kBClose));
   Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
@@ -968,7 +1078,8 @@ void Import() {
 // the program although it was started from another folder.
 void Help() {
   Pontevia p(L"", L"C:\\windows");
-  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); }, "la ventana principal");
+  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); },
+                            "la ventana principal");
   Idle(500);
   for (int round = 0; round < 2; ++round) {
     if (round == 0) {
@@ -977,15 +1088,18 @@ void Help() {
     } else {
       Click(MainButton(main, ids::kButton1));
     }
-    HWND help = WaitFor<HWND>([&] { return FindTop(p.pid(), L"HH Parent"); },
-                              round == 0 ? "la ayuda tras F1" : "la ayuda tras F1 AYUDA");
+    HWND help = WaitFor<HWND>(
+        [&] { return FindTop(p.pid(), L"HH Parent"); },
+        round == 0 ? "la ayuda tras F1" : "la ayuda tras F1 AYUDA");
     Idle(1000);
-    Check(TextOf(help) == L"Ayuda de Pontevia", round == 0 ? "F1 abre GestIB.chm" : "F1 AYUDA abre GestIB.chm");
+    Check(TextOf(help) == L"Ayuda de Pontevia",
+          round == 0 ? "F1 abre GestIB.chm" : "F1 AYUDA abre GestIB.chm");
     HWND toc = nullptr;
     for (HWND h : Descendants(help)) {
       if (ClassOf(h) == L"SysTreeView32") toc = h;
     }
-    Check(toc && SendMessageW(toc, TVM_GETCOUNT, 0, 0) == 6, "se ve la tabla de contenidos");
+    Check(toc && SendMessageW(toc, TVM_GETCOUNT, 0, 0) == 6,
+          "se ve la tabla de contenidos");
     if (round == 0) Screenshot(help, "ayuda");
     PostMessageW(help, WM_CLOSE, 0, 0);
     WaitFor<bool>([&] { return !IsWindow(help); }, "que se cierre la ayuda");
@@ -998,23 +1112,27 @@ void Help() {
 void HighDpi() {
   RemoveWorkingTables();
   Pontevia p(L"");
-  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); }, "la ventana principal");
+  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); },
+                            "la ventana principal");
   Idle(500);
   RECT client;
   GetClientRect(main, &client);
-  Check(client.right == 948 && client.bottom == 399, "área cliente de 948 x 399 a 144 ppp");
+  Check(client.right == 948 && client.bottom == 399,
+        "área cliente de 948 x 399 a 144 ppp");
   HWND button = MainButton(main, ids::kBExportar);
   RECT r{};
   GetWindowRect(button, &r);
   MapWindowPoints(nullptr, GetParent(button), reinterpret_cast<POINT*>(&r), 2);
-  const RECT want{MulDiv(96, 144, 96), MulDiv(120, 144, 96), MulDiv(185, 144, 96), MulDiv(145, 144, 96)};
+  const RECT want{MulDiv(96, 144, 96), MulDiv(120, 144, 96),
+                  MulDiv(185, 144, 96), MulDiv(145, 144, 96)};
   Check(EqualRect(&r, &want) != FALSE, "el botón de exportar, escalado");
   Screenshot(main, "ventana_principal_144ppp");
   Click(button);
   AnswerFileDialog(p.pid(), kSchool);
   HWND dlg = WaitCoursesDialog(p.pid());
   GetClientRect(dlg, &client);
-  Check(client.right == 1380 && client.bottom == 636, "ventana de cursos escalada a 144 ppp");
+  Check(client.right == 1380 && client.bottom == 636,
+        "ventana de cursos escalada a 144 ppp");
   Screenshot(dlg, "cursos_144ppp");
 }
 
@@ -1022,7 +1140,8 @@ void HighDpi() {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "Uso: gui_driver ESCENARIO PONTEVIA.EXE CARPETA_CAPTURAS\n");
+    std::fprintf(stderr,
+                 "Uso: gui_driver ESCENARIO PONTEVIA.EXE CARPETA_CAPTURAS\n");
     return 2;
   }
   const std::wstring scenario = argv[1];
@@ -1030,12 +1149,17 @@ int wmain(int argc, wchar_t** argv) {
   g_artifacts = argv[3];
   CreateDirectoryW(g_artifacts.c_str(), nullptr);
   const std::map<std::wstring, void (*)()> scenarios = {
-      {L"interactive_export", InteractiveExport}, {L"commanded_export", CommandedExport},
-      {L"commanded_no_file", CommandedNoFile},    {L"bad_handle", BadHandle},
-      {L"unknown_action", UnknownAction},         {L"forced_exit", ForcedExit},
-      {L"core_error", CoreError},                 {L"import", Import},
+      {L"interactive_export", InteractiveExport},
+      {L"commanded_export", CommandedExport},
+      {L"commanded_no_file", CommandedNoFile},
+      {L"bad_handle", BadHandle},
+      {L"unknown_action", UnknownAction},
+      {L"forced_exit", ForcedExit},
+      {L"core_error", CoreError},
+      {L"import", Import},
       {L"dialog_close_box", DialogCloseBox},
-      {L"help", Help},                            {L"high_dpi", HighDpi},
+      {L"help", Help},
+      {L"high_dpi", HighDpi},
   };
   auto it = scenarios.find(scenario);
   if (it == scenarios.end()) {
@@ -1049,6 +1173,7 @@ int wmain(int argc, wchar_t** argv) {
     Log(std::string("  interrumpido: ") + e.what());
     if (g_failures == 0) ++g_failures;
   }
-  Log(g_failures == 0 ? "RESULTADO: correcto" : "RESULTADO: " + std::to_string(g_failures) + " fallos");
+  Log(g_failures == 0 ? "RESULTADO: correcto"
+                      : "RESULTADO: " + std::to_string(g_failures) + " fallos");
   return g_failures == 0 ? 0 : 1;
 }

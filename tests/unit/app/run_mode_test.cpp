@@ -14,7 +14,9 @@ TEST(RunMode, TwoParametersWithHexHandleAreCommanded) {
       {{"exportar", "1A2B"}, Action::kExport, 0x1A2B},
       {{"EXPORTAR", "ff"}, Action::kExport, 0xFF},
       {{"Importar", "00010046"}, Action::kImport, 0x10046},
-      {{"importar", "FFFFFFFFFFFFFFFF"}, Action::kImport, 0xFFFFFFFFFFFFFFFFull},
+      {{"importar", "FFFFFFFFFFFFFFFF"},
+       Action::kImport,
+       0xFFFFFFFFFFFFFFFFull},
       // Any other action waits for the user, still in commanded mode.
       {{"exportar ", "10"}, Action::kNone, 0x10},
       {{"convertir", "10"}, Action::kNone, 0x10},
@@ -57,7 +59,8 @@ TEST(RunMode, HandleThatIsNotHexIsReportedAndNotCommanded) {
       {"-1", "'$-1' no es un valor entero válido"},
       {" 10", "'$ 10' no es un valor entero válido"},
       {"10 ", "'$10 ' no es un valor entero válido"},
-      {"10000000000000000", "'$10000000000000000' no es un valor entero válido"},
+      {"10000000000000000",
+       "'$10000000000000000' no es un valor entero válido"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE("[" + c.handle + "]");

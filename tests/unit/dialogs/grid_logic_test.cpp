@@ -22,7 +22,9 @@ TEST(Navigator, EnabledButtonsFollowPositionAndEditing) {
     const char* want;
   } kCases[] = {
       {"table closed", {false, 3, 0, false}, "0000000000"},
-      {"empty table: nothing to move to or edit", {true, 0, 0, false}, "0000000001"},
+      {"empty table: nothing to move to or edit",
+       {true, 0, 0, false},
+       "0000000001"},
       {"one course", {true, 1, 0, false}, "0000001001"},
       {"first of three, browsing", {true, 3, 0, false}, "0001111001"},
       {"middle of three, browsing", {true, 3, 1, false}, "1111111001"},
