@@ -900,6 +900,23 @@ void ForcedExit() {
   Check(courses.size() == 3 && courses[0]["NIVEL"] == "ESO" &&
             courses[1]["NIVEL"].empty(),
         "CURSOST queda como lo dejó el usuario");
+
+  // Interactive mode: the forced exit closes the program once the export
+  // has finished, and Horalia.ini is left alone.
+  DeleteFileW(IniPath().c_str());
+  Pontevia q(L"");
+  HWND main = WaitFor<HWND>([&] { return FindTop(q.pid(), L"TMForm"); }, "la ventana principal");
+  Click(MainButton(main, ids::kBExportar));
+  AnswerFileDialog(q.pid(), kSchool);
+  HWND again = WaitCoursesDialog(q.pid());
+  Click(Control(again, ids::kBitBtn1));
+  Answer(WaitMessageBox(q.pid(), L"Falta algún Dato"), IDOK);
+  HWND offer = WaitCoursesDialog(q.pid(), again);
+  Click(Control(offer, ids::kBitBtn2));
+  Answer(WaitQuestion(q.pid()), IDCANCEL);
+  Answer(WaitMessageBox(q.pid(), L"Proceso finalizado"), IDOK);
+  Check(q.WaitExit(kTimeoutMs), "modo interactivo: tras la salida forzada el programa se cierra");
+  Check(!FileExists(IniPath()), "modo interactivo: no se escribe Horalia.ini");
 }
 
 // Closing the level and course dialog from its title bar ends the showing
