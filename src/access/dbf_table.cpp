@@ -106,9 +106,9 @@ std::string NumberAsText(double v) {
 //  - kWindow: an opened table that is only read. Records are read from the
 //    held file through a window of about 1 MiB, so walking a big table costs
 //    what reading it sequentially costs, whatever its size.
-//  - kStream: a created table that is only appended to. Each posted record
-//    goes straight to the temporary file through its large buffer; the header
-//    counts are filled in on Close.
+//  - kStream: a created table that is only appended to. Records are filled
+//    in place in a batch of about 1 MiB, which goes to the temporary file in
+//    one write when it is full; the header counts are filled in on Close.
 //  - kMemory: any other use (an edit, an append to an opened table, a walk
 //    of a table being created). The whole file is in memory and is written
 //    back on Close. Tables are switched to it on the first such use.
@@ -126,6 +126,7 @@ struct Table::Rep {
   std::vector<FieldDef> defs;
   std::vector<dbf::Field> fields;
   std::vector<IndexDef> indexes;  // created tables only
+  std::vector<int> index_fields;  // the field of each index
   size_t header_length = 0;
   size_t record_length = 0;
   std::string blank;  // a blank record, read at the end of the table
@@ -140,7 +141,20 @@ struct Table::Rep {
   // kStream
   std::unique_ptr<WritableFile> out;
   std::string header;   // the header bytes written first
-  std::string current;  // the record being appended, then the last posted
+  // Records posted but not yet written, then the one being appended. The
+  // batch is handed to the file only when the next Append needs room, so the
+  // last posted record stays readable. Larger than the file's own buffer,
+  // which then writes it straight through instead of copying it.
+  std::unique_ptr<char[]> batch;
+  uint32_t batch_records = 0;  // capacity
+  uint32_t batch_used = 0;     // posted records in the batch
+  // Slots batch_used..batch_blank-1 are already blank. Blanking some 32 KiB
+  // of slots at a time is cheaper than a call per record, and a small table
+  // touches little of its batch.
+  uint32_t batch_blank = 0;
+  // The first failed write of a batch. Its records are gone, so Close must
+  // fail even if the caller went on after the error.
+  Status stream_error;
   std::vector<std::vector<std::pair<std::string, uint32_t>>> keys;  // per index
 
   uint32_t count = 0;  // records, deleted ones included; a pending append is not counted
@@ -153,6 +167,9 @@ struct Table::Rep {
   bool temp_written = false;   // temp_path exists and must go if the table is abandoned
   bool foreign_index = false;  // opened with a production index we cannot rebuild
   bool dbase7 = false;         // dBase 7 layout: decides how binary numbers read
+  Table::Cursor* cursor = nullptr;  // the owning Table's, once it exists
+  std::vector<Table::Slot> slots;   // what cursor->slots points to
+  uint64_t text_fields = 0;         // bit f: field f (of the first 64) is a character field
   mutable size_t guess = 0;    // where the next field lookup starts
 
   ~Rep() {
@@ -161,6 +178,27 @@ struct Table::Rep {
   }
 
   char* RecordAt(uint32_t i) { return image.data() + header_length + static_cast<size_t>(i) * record_length; }
+  char* BatchSlot(uint32_t i) { return batch.get() + static_cast<size_t>(i) * record_length; }
+
+  // Hands the posted records of the batch to the temporary file.
+  Status WriteBatch() {
+    const size_t n = static_cast<size_t>(batch_used) * record_length;
+    batch_used = 0;
+    batch_blank = 0;
+    if (!stream_error.ok()) return stream_error;
+    Status s = out->Append(std::string_view(batch.get(), n));
+    if (!s.ok()) stream_error = s;
+    return s;
+  }
+
+  // Makes the slot of the next append blank, and a few after it.
+  void BlankAhead() {
+    if (batch_used < batch_blank) return;
+    const uint32_t per_chunk = std::max<uint32_t>(1, static_cast<uint32_t>(32768 / record_length));
+    const uint32_t n = std::min(per_chunk, batch_records - batch_used);
+    std::memset(BatchSlot(batch_used), ' ', static_cast<size_t>(n) * record_length);
+    batch_blank = batch_used + n;
+  }
 
   // Points `cur` at record `pos` (or at the blank record past the end).
   void UpdateCurrent() {
@@ -169,13 +207,28 @@ struct Table::Rep {
         cur = (mode == Mode::kAppend || pos < count) ? RecordAt(pos) : blank.data();
         break;
       case Storage::kStream:
-        cur = (mode == Mode::kAppend || (count > 0 && pos == count - 1)) ? current.data() : blank.data();
+        if (mode == Mode::kAppend) {
+          cur = BatchSlot(batch_used);
+        } else {
+          cur = (batch_used > 0 && pos == count - 1) ? BatchSlot(batch_used - 1) : blank.data();
+        }
         break;
       case Storage::kWindow:
         cur = pos < count ? window.get() + static_cast<size_t>(pos - window_first) * record_length
                           : blank.data();
         break;
     }
+    SyncCursor();
+  }
+
+  // Called after every change of `cur`, `mode`, `closed` or the fields.
+  void SyncCursor() {
+    if (cursor == nullptr) return;
+    cursor->slots = slots.data();
+    cursor->field_count = slots.size();
+    cursor->record = closed ? nullptr : cur;
+    cursor->writable = !closed && mode != Mode::kBrowse;
+    if (mode != Mode::kAppend) cursor->blank_text = 0;
   }
 
   // Moves to record p (count: past the end), reading its window if needed.
@@ -270,13 +323,13 @@ struct Table::Rep {
   }
 
   Status PostPending() {
+    if (mode == Mode::kBrowse) return Status::OK();
     if (mode == Mode::kAppend) {
       if (storage == Storage::kStream) {
-        mode = Mode::kBrowse;  // even on failure: the record is not retried
-        PONTEVIA_RETURN_IF_ERROR(out->Append(current));
+        const char* record = BatchSlot(batch_used++);
         for (size_t k = 0; k < indexes.size(); ++k) {
-          const dbf::Field& f = fields[IndexedField(k)];
-          keys[k].emplace_back(current.substr(f.offset, static_cast<size_t>(f.width)), count + 1);
+          const dbf::Field& f = fields[index_fields[k]];
+          keys[k].emplace_back(std::string(record + f.offset, static_cast<size_t>(f.width)), count + 1);
         }
       }
       ++count;
@@ -290,12 +343,6 @@ struct Table::Rep {
     return Status::OK();
   }
 
-  int IndexedField(size_t k) const {
-    for (size_t i = 0; i < fields.size(); ++i) {
-      if (fields[i].name == indexes[k].field) return static_cast<int>(i);
-    }
-    return -1;
-  }
 
   // Brings every record into memory (see Storage). Keeps the position.
   Status Materialize() {
@@ -308,8 +355,9 @@ struct Table::Rep {
     } else {
       // What was streamed so far becomes the memory image; Close writes the
       // temporary file afresh.
+      Status s = WriteBatch();
       StampDbfHeader(count, &header);
-      Status s = out->WriteAt(0, header);
+      if (s.ok()) s = out->WriteAt(0, header);
       if (s.ok()) s = out->Close();
       out.reset();
       if (s.ok()) s = env->ReadFile(temp_path, &image);
@@ -414,14 +462,14 @@ struct Table::Rep {
   }
 
   // Only while editing or appending, when `cur` is the record's own buffer.
-  char* Writable(int f) { return const_cast<char*>(cur) + fields[f].offset; }
+  // Every write of a field comes through here.
+  char* Writable(int f) {
+    if (f < 64) cursor->blank_text &= ~(uint64_t{1} << f);
+    return const_cast<char*>(cur) + fields[f].offset;
+  }
 
   void PutText(int f, std::string_view value) {
-    const size_t width = static_cast<size_t>(fields[f].width);
-    const size_t n = std::min(value.size(), width);  // longer text is cut, as the BDE does
-    char* o = Writable(f);
-    std::memcpy(o, value.data(), n);
-    std::memset(o + n, ' ', width - n);
+    dbf::PutText(value, static_cast<size_t>(fields[f].width), Writable(f));
   }
 
   Status PutNumber(int f, double v) {
@@ -447,7 +495,14 @@ struct Table::Rep {
   }
 };
 
-Table::Table(std::unique_ptr<Rep> rep) : rep_(std::move(rep)) {}
+Table::Table(std::unique_ptr<Rep> rep) : rep_(std::move(rep)) {
+  for (const dbf::Field& f : rep_->fields) {
+    if (f.type == dbf::kTypeCharacter && rep_->slots.size() < 64) rep_->text_fields |= uint64_t{1} << rep_->slots.size();
+    rep_->slots.push_back(Slot{static_cast<uint32_t>(f.offset), static_cast<uint32_t>(f.width), f.type});
+  }
+  rep_->cursor = &cursor_;
+  rep_->SyncCursor();
+}
 Table::~Table() = default;
 
 Status Table::Create(Env* env, const std::string& folder, const std::string& table_name, const TableDef& def,
@@ -518,6 +573,7 @@ Status Table::Create(Env* env, const std::string& folder, const std::string& tab
       if (text::EqualsIgnoreCase(other.tag, idx.tag)) return invalid("el índice " + idx.tag + " está repetido");
     }
     rep->fields[f].indexed = true;
+    rep->index_fields.push_back(f);
     rep->indexes.push_back(IndexDef{Upper(idx.tag), rep->fields[f].name});
   }
   if (!env->DirectoryExists(folder)) {
@@ -540,7 +596,8 @@ Status Table::Create(Env* env, const std::string& folder, const std::string& tab
   rep->header_length = rep->header.size();
   rep->record_length = offset;
   rep->blank.assign(rep->record_length, ' ');
-  rep->current = rep->blank;
+  rep->batch_records = static_cast<uint32_t>(kWindowBytes / rep->record_length + 1);
+  rep->batch.reset(new char[static_cast<size_t>(rep->batch_records) * rep->record_length]);
   rep->keys.resize(rep->indexes.size());
   rep->live = 0;
   rep->dirty = true;  // an empty table is written on Close too
@@ -643,18 +700,38 @@ bool Table::Eof() const { return rep_->mode != Mode::kAppend && rep_->pos >= rep
 
 Status Table::Append() {
   Rep& r = *rep_;
+  // A table being created, with a blank slot ready: the common case, short.
+  if (r.storage == Storage::kStream && r.mode == Mode::kBrowse && !r.closed && r.batch_used < r.batch_blank) {
+    char* slot = r.BatchSlot(r.batch_used);
+    r.pos = r.count;
+    r.mode = Mode::kAppend;
+    r.cur = slot;
+    cursor_.record = slot;
+    cursor_.writable = true;
+    cursor_.blank_text = r.text_fields;
+    return Status::OK();
+  }
   if (r.closed) return r.Closed();
   if (r.foreign_index) return r.ForeignIndex();
   PONTEVIA_RETURN_IF_ERROR(r.PostPending());
   if (r.storage == Storage::kWindow) PONTEVIA_RETURN_IF_ERROR(r.Materialize());
   if (r.storage == Storage::kStream) {
-    std::memcpy(r.current.data(), r.blank.data(), r.record_length);
+    if (r.batch_used == r.batch_records) {
+      Status s = r.WriteBatch();
+      if (!s.ok()) {
+        r.pos = r.count;
+        r.UpdateCurrent();
+        return s.WithPrefix("No se puede guardar la tabla " + r.name + ": ");
+      }
+    }
+    r.BlankAhead();
   } else {
     r.image.append(r.blank);
   }
   r.pos = r.count;
   r.mode = Mode::kAppend;
   r.UpdateCurrent();
+  cursor_.blank_text = r.text_fields;
   return Status::OK();
 }
 
@@ -671,8 +748,21 @@ Status Table::Edit() {
 }
 
 Status Table::Post() {
-  if (rep_->closed) return rep_->Closed();
-  return rep_->PostPending();
+  Rep& r = *rep_;
+  // A record appended to a table being created stays where it is, in the
+  // batch; it only has to be counted (and its keys taken, below).
+  if (r.storage == Storage::kStream && r.mode == Mode::kAppend && r.indexes.empty()) {
+    ++r.batch_used;
+    ++r.count;
+    if (r.live >= 0) ++r.live;
+    r.dirty = true;
+    r.mode = Mode::kBrowse;
+    cursor_.writable = false;
+    cursor_.blank_text = 0;
+    return Status::OK();
+  }
+  if (r.closed) return r.Closed();
+  return r.PostPending();
 }
 
 Result<int> Table::FieldIndex(std::string_view field) const {
@@ -724,7 +814,7 @@ Result<bool> Table::GetBool(std::string_view field) const {
 
 #undef PONTEVIA_FIELD_OR_RETURN
 
-Status Table::SetText(int f, std::string_view value) {
+Status Table::SetTextSlow(int f, std::string_view value) {
   PONTEVIA_RETURN_IF_ERROR(rep_->CheckWritable(f));
   const dbf::Field& d = rep_->fields[f];
   if (d.type == dbf::kTypeCharacter) {
@@ -774,6 +864,12 @@ Status Table::SetBool(int f, bool value) {
 }
 
 Status Table::SetFloat(int f, double value) {
+  Rep& r = *rep_;
+  // The common case first, without building a Status for the checks.
+  if (cursor_.writable && static_cast<size_t>(f) < r.fields.size() && IsNumeric(r.fields[f]) &&
+      FormatDbfNumber(value, r.fields[f].width, r.fields[f].decimals, r.Writable(f))) {
+    return Status::OK();
+  }
   PONTEVIA_RETURN_IF_ERROR(rep_->CheckWritable(f));
   const dbf::Field& d = rep_->fields[f];
   if (IsNumeric(d)) return rep_->PutNumber(f, value);
@@ -853,33 +949,26 @@ Result<bool> Table::GetBool(int f) const {
   return b == 1;
 }
 
-std::string_view Table::TextView(int f) const {
-  if (rep_->closed || f < 0 || static_cast<size_t>(f) >= rep_->fields.size()) return std::string_view();
-  const char* p = rep_->cur + rep_->fields[f].offset;
-  size_t n = static_cast<size_t>(rep_->fields[f].width);
-  // Blank padding goes eight bytes at a time (fields are mostly padding);
-  // some programs pad with 0x00 instead, which the byte loop also takes.
-  constexpr uint64_t kBlanks = 0x2020202020202020ull;
-  uint64_t word;
-  while (n >= 8 && (std::memcpy(&word, p + n - 8, 8), word == kBlanks)) n -= 8;
-  while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
-  return std::string_view(p, n);
-}
-
 Status Table::Close() {
   Rep& r = *rep_;
   if (r.closed) return Status::OK();
   Status s = r.PostPending();
   r.closed = true;
+  r.SyncCursor();
   // Released before the rename: on Windows a file held open cannot be replaced.
   r.lock.reset();
   if (!s.ok() || !r.dirty) return s;
 
   const std::string prefix = "No se puede guardar la tabla " + r.name + ": ";
+  // The records go first: a table that could not be written needs no index.
+  if (r.storage == Storage::kStream) {
+    s = r.WriteBatch();
+    if (!s.ok()) return s.WithPrefix(prefix);
+  }
   if (!r.indexes.empty()) {
     std::vector<MdxTag> tags;
     for (size_t k = 0; k < r.indexes.size(); ++k) {
-      const dbf::Field& f = r.fields[r.IndexedField(k)];
+      const dbf::Field& f = r.fields[r.index_fields[k]];
       MdxTag tag;
       tag.name = r.indexes[k].tag;
       tag.expression = f.name;

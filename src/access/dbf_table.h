@@ -11,12 +11,13 @@
 // place, so a crash never leaves a half-written table under the real name.
 //
 // Costs: an opened table that is only read is walked through a 1 MiB window;
-// a created table that is only appended to streams its records to the
-// temporary file. Anything else (an edit, an append to an opened table,
+// a created table that is only appended to fills its records in place in a
+// 1 MiB batch that is written to the temporary file in one go. Anything else (an edit, an append to an opened table,
 // walking back over a table being created) first brings the whole table into
 // memory. Field names are looked up starting after the last one found, so
 // setting or reading fields in table order is cheapest; FieldIndex plus the
-// by-position calls and TextView skip the lookup altogether.
+// by-position calls and TextView skip the lookup altogether, and the common
+// case of SetText(int) and TextView is inline.
 //
 // Not thread-safe; one Table is used by one thread (the last-update date is
 // taken with std::localtime).
@@ -28,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "access/dbf_record.h"
 #include "access/env.h"
 #include "base/status.h"
 
@@ -126,7 +128,9 @@ class Table {
   Status SetFloat(std::string_view field, double value);
   Status SetInteger(std::string_view field, int64_t value);
   // The same by position (from FieldIndex), for hot loops.
-  Status SetText(int field, std::string_view value);
+  // Inline, below; forced, as a compiler left to itself may keep a call per
+  // field, which costs more than the work.
+  [[gnu::always_inline]] Status SetText(int field, std::string_view value);
   Status SetBool(int field, bool value);
   Status SetFloat(int field, double value);
   Status SetInteger(int field, int64_t value);
@@ -158,8 +162,8 @@ class Table {
   Result<bool> GetBool(int field) const;
   // A view into the record buffer of a character field (trailing blanks and
   // 0x00 bytes removed), valid until the next move, write or Close(). Empty
-  // for a bad position.
-  std::string_view TextView(int field) const;
+  // for a bad position. Inline, below.
+  [[gnu::always_inline]] std::string_view TextView(int field) const;
 
   // Stores pending changes (post), writes the table and, when it has index
   // tags, rebuilds NAME.MDX; releases the file. Nothing is written when
@@ -168,8 +172,52 @@ class Table {
 
  private:
   struct Rep;
+
+  // What the inline calls need to reach a field of the current record
+  // without going through Rep, which keeps it up to date.
+  struct Slot {
+    uint32_t offset;  // from the start of the record
+    uint32_t width;
+    char type;  // as on disk ('C', 'N'...)
+  };
+  struct Cursor {
+    const Slot* slots = nullptr;  // one per field, owned by Rep
+    size_t field_count = 0;
+    const char* record = nullptr;  // the current record (blanks at the end); null once closed
+    bool writable = false;         // an Append or Edit is pending
+    // Bit f set: field f (of the first 64) is a character field of a
+    // pending Append and still all blanks, so text put there needs no
+    // padding. Every write of the field clears it.
+    uint64_t blank_text = 0;
+  };
+
   explicit Table(std::unique_ptr<Rep> rep);
+  // SetText(int) but for its inline case.
+  Status SetTextSlow(int field, std::string_view value);
+
+  Cursor cursor_;
   std::unique_ptr<Rep> rep_;
 };
+
+// Text into a field of a record just appended, field by field, is how every
+// table is built; that case, for the short texts most fields hold, is a few
+// instructions here. Longer text and every other case go out of line.
+inline Status Table::SetText(int field, std::string_view value) {
+  const uint64_t bit = static_cast<unsigned>(field) < 64 ? uint64_t{1} << field : 0;
+  if ((cursor_.blank_text & bit) && value.size() <= 16) {
+    cursor_.blank_text &= ~bit;
+    const Slot& s = cursor_.slots[field];
+    dbf::CopyShort(const_cast<char*>(cursor_.record) + s.offset, value.data(),
+                   value.size() < s.width ? value.size() : s.width);  // longer text is cut, as the BDE does
+    return Status::OK();
+  }
+  return SetTextSlow(field, value);
+}
+
+inline std::string_view Table::TextView(int field) const {
+  if (cursor_.record == nullptr || static_cast<size_t>(field) >= cursor_.field_count) return std::string_view();
+  const Slot& s = cursor_.slots[field];
+  return dbf::TrimmedText(cursor_.record + s.offset, s.width);
+}
 
 }  // namespace pontevia::access

@@ -22,8 +22,8 @@ class Env;
 std::string BuildDbfHeader(const std::vector<dbf::Field>& fields, bool production_index);
 
 // Writes `value` right-aligned over `out` (width bytes), with `decimals`
-// decimals and '.'; false, leaving `out` untouched, when it is not finite or
-// does not fit.
+// decimals and '.', rounded to nearest as std::to_chars does; false, leaving
+// `out` untouched, when it is not finite or does not fit.
 bool FormatDbfNumber(double value, int width, int decimals, char* out);
 bool FormatDbfInteger(int64_t value, int width, int decimals, char* out);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <set>
 
@@ -201,6 +202,90 @@ TEST(Table, PendingEditIsPostedByMovingAndKeptByClose) {
   ASSERT_OK(t->Next());
   EXPECT_EQ(*t->GetText("COD"), "FIS");
   EXPECT_TRUE(*t->GetBool("ACT"));
+}
+
+// Text put into a field of a new record takes a short cut while the field is
+// still blank; writing the field again, in any way, must leave nothing of the
+// earlier value behind.
+TEST(Table, RewritingAFieldLeavesNothingOfTheOldValue) {
+  const struct {
+    const char* why;
+    std::function<Status(Table*, int)> write;  // gets the position of TEXTO
+    const char* want;
+  } kCases[] = {
+      {"shorter text", [](Table* t, int f) { return t->SetText(f, "AB"); }, "AB"},
+      {"empty text", [](Table* t, int f) { return t->SetText(f, ""); }, ""},
+      {"text over the width", [](Table* t, int f) { return t->SetText(f, std::string(40, 'y')); },
+       "yyyyyyyyyyyyyyyyyyyyyyyyy"},
+      {"a number", [](Table* t, int f) { return t->SetFloat(f, 2.5); }, "2,5"},
+      {"a logical", [](Table* t, int f) { return t->SetBool(f, true); }, "T"},
+      {"by name", [](Table* t, int) { return t->SetText("texto", "xy"); }, "xy"},
+      {"its own bytes", [](Table* t, int f) { return t->SetText(f, t->TextView(f)); },
+       "ABCDEFGHIJKLMNOPQRSTUVW"},
+  };
+  const TableDef def{{{"TEXTO", FieldType::kCharacter, 25}, {"OTRO", FieldType::kCharacter, 3}}, {}};
+  for (bool appending : {true, false}) {
+    for (const auto& c : kCases) {
+      SCOPED_TRACE(std::string(c.why) + (appending ? ", new record" : ", edited record"));
+      TempFolder dir;
+      std::unique_ptr<Table> t;
+      ASSERT_OK(Table::Create(env(), dir.path(), "PRUEBA", def, &t));
+      const int f = *t->FieldIndex("TEXTO");
+      ASSERT_OK(t->Append());
+      ASSERT_OK(t->SetText(1, "ZZZ"));
+      if (!appending) {
+        ASSERT_OK(t->SetText(f, "?"));
+        ASSERT_OK(t->First());
+        ASSERT_OK(t->Edit());
+      }
+      ASSERT_OK(t->SetText(f, "ABCDEFGHIJKLMNOPQRSTUVW"));
+      ASSERT_OK(c.write(t.get(), f));
+      ASSERT_OK(t->Close());
+      ASSERT_OK(Table::Open(env(), dir.path(), "PRUEBA", ShareMode::kShared, &t));
+      EXPECT_EQ(*t->GetText("TEXTO"), c.want);
+      EXPECT_EQ(*t->GetText("OTRO"), "ZZZ");
+    }
+  }
+}
+
+// A table being created keeps its records in a write batch of about 1 MiB;
+// records on both sides of a batch's edge must read back, while the table is
+// created and after.
+TEST(Table, ATableBeingCreatedPastItsWriteBatchReadsBackEveryRecord) {
+  TempFolder dir;
+  const int kRecords = 9000;  // 9000 x 255 bytes: two full batches and part of a third
+  const TableDef def{{{"N", FieldType::kInteger}, {"TEXTO", FieldType::kCharacter, 243}}, {}};
+  std::unique_ptr<Table> t;
+  ASSERT_OK(Table::Create(env(), dir.path(), "SOLUC", def, &t));
+  for (int i = 0; i < kRecords; ++i) {
+    ASSERT_OK(t->Append());
+    ASSERT_OK(t->SetInteger(0, i));
+    ASSERT_OK(t->SetText(1, "T" + std::to_string(i)));
+    ASSERT_OK(t->Post());
+    ASSERT_EQ(*t->GetInteger("N"), i) << "the posted record stays current";
+  }
+  int expected = 0;
+  for (Status s = t->First(); !t->Eof(); s = t->Next(), ++expected) {
+    ASSERT_OK(s);
+    ASSERT_EQ(*t->GetInteger("N"), expected);
+    ASSERT_EQ(t->TextView(1), "T" + std::to_string(expected));
+    if (expected == 4500) {
+      ASSERT_OK(t->Edit());
+      ASSERT_OK(t->SetText(1, "EDITADO"));
+    }
+  }
+  EXPECT_EQ(expected, kRecords);
+  ASSERT_OK(t->Close());
+
+  ASSERT_OK(Table::Open(env(), dir.path(), "SOLUC", ShareMode::kShared, &t));
+  EXPECT_EQ(t->RecordCount(), kRecords);
+  expected = 0;
+  for (Status s = t->First(); !t->Eof(); s = t->Next(), ++expected) {
+    ASSERT_OK(s);
+    ASSERT_EQ(*t->GetInteger("N"), expected);
+    ASSERT_EQ(t->TextView(1), expected == 4500 ? "EDITADO" : "T" + std::to_string(expected));
+  }
+  EXPECT_EQ(expected, kRecords);
 }
 
 TEST(Table, NothingReachesTheRealFileBeforeClose) {
@@ -520,6 +605,40 @@ TEST(Table, EveryFailedStepOfCreatingLeavesNoTable) {
     EXPECT_FALSE(env()->FileExists(dir.File("MATIB.DBF")));
     EXPECT_FALSE(env()->FileExists(dir.File("MATIB.MDX")));
     EXPECT_FALSE(env()->FileExists(dir.File("MATIB.DBF.tmp")));
+  }
+}
+
+// A builder that goes on after a failed write must not end with a table that
+// silently lacks the records of that write: Close reports the failure and
+// leaves no table. Enough records for several writes of the batch.
+TEST(Table, AFailedWriteIsReportedByCloseEvenIfIgnored) {
+  TempFolder dir;
+  const TableDef def{{{"TEXTO", FieldType::kCharacter, 254}}, {}};
+  for (int k = 0;; ++k) {
+    SCOPED_TRACE(k);
+    testing::FaultEnv faults;
+    faults.FailAt(k);
+    std::unique_ptr<Table> t;
+    Status s = Table::Create(&faults, dir.path(), "GRUPOST", def, &t);
+    if (s.ok()) {
+      for (int i = 0; i < 10000; ++i) {  // every error ignored
+        t->Append().ok();
+        t->SetText(0, "G" + std::to_string(i)).ok();
+        t->Post().ok();
+      }
+      s = t->Close();
+    }
+    t.reset();
+    if (!faults.failed()) {
+      ASSERT_OK(s);
+      ASSERT_OK(Table::Open(env(), dir.path(), "GRUPOST", ShareMode::kShared, &t));
+      EXPECT_EQ(t->RecordCount(), 10000);
+      break;
+    }
+    EXPECT_FALSE(s.ok());
+    EXPECT_THAT(s.message(), HasSubstr("GRUPOST"));
+    EXPECT_FALSE(env()->FileExists(dir.File("GRUPOST.DBF")));
+    EXPECT_FALSE(env()->FileExists(dir.File("GRUPOST.DBF.tmp")));
   }
 }
 
