@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/control_ids.h"
 #include "dialogs/grid_logic.h"
 
 namespace pontevia::dialogs {
@@ -248,12 +249,12 @@ void CoursesGrid::BeginCellEdit(wchar_t first_char) {
   ListView_GetSubItemRect(list_, row_, column_, LVIR_BOUNDS, &rc);
   std::wstring text = first_char ? std::wstring(1, first_char)
                                  : app::WideFromAnsi(Cell(row_, column_));
-  editor_ = CreateWindowExW(0, L"EDIT", text.c_str(),
-                            WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_LEFT,
-                            rc.left + 1, rc.top + 1, rc.right - rc.left - 1,
-                            rc.bottom - rc.top - 1, list_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(1)),
-                            GetModuleHandleW(nullptr), nullptr);
+  editor_ = CreateWindowExW(
+      0, L"EDIT", text.c_str(),
+      WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_LEFT, rc.left + 1, rc.top + 1,
+      rc.right - rc.left - 1, rc.bottom - rc.top - 1, list_,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(app::ids::kCellEditor)),
+      GetModuleHandleW(nullptr), nullptr);
   if (!editor_) return;
   SendMessageW(editor_, WM_SETFONT, reinterpret_cast<WPARAM>(cell_font_),
                FALSE);
@@ -270,7 +271,7 @@ void CoursesGrid::BeginCellEdit(wchar_t first_char) {
   if (callbacks_.state_changed) callbacks_.state_changed();
 }
 
-void CoursesGrid::CommitEditor(bool keep_focus) {
+void CoursesGrid::CommitEditor(bool keep_focus, bool losing_focus) {
   if (!editor_) return;
   HWND e = editor_;
   editor_ = nullptr;
@@ -283,7 +284,10 @@ void CoursesGrid::CommitEditor(bool keep_focus) {
     ShowRow(row_);
   }
   if (keep_focus && GetFocus() == e) SetFocus(list_);
-  ShowWindow(e, SW_HIDE);
+  // Hiding the editor while the focus is leaving it would make the system
+  // move the focus again, to the grid, and a button being pressed would
+  // lose its click: then it just waits for its destruction.
+  if (!losing_focus) ShowWindow(e, SW_HIDE);
   PostMessageW(list_, kMsgDestroyEditor, reinterpret_cast<WPARAM>(e), 0);
   RedrawRow(row_);
 }
@@ -469,7 +473,7 @@ LRESULT CoursesGrid::OnEditorMessage(UINT msg, WPARAM wp, LPARAM lp,
       break;
     case WM_KILLFOCUS: {
       HWND to = reinterpret_cast<HWND>(wp);
-      CommitEditor(false);
+      CommitEditor(false, true);
       if (to != list_) GridExit();
       break;
     }

@@ -91,7 +91,8 @@ class CoursesGrid {
   Status MoveToCell(int row, int column);
   void EnterPressed();
   void BeginCellEdit(wchar_t first_char);
-  void CommitEditor(bool keep_focus);
+  // `losing_focus`: called while the focus leaves the editor for good.
+  void CommitEditor(bool keep_focus, bool losing_focus = false);
   void CancelEditor();
   void GridEnter();
   void GridExit();

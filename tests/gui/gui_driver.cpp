@@ -905,7 +905,8 @@ void ForcedExit() {
   // has finished, and Horalia.ini is left alone.
   DeleteFileW(IniPath().c_str());
   Pontevia q(L"");
-  HWND main = WaitFor<HWND>([&] { return FindTop(q.pid(), L"TMForm"); }, "la ventana principal");
+  HWND main = WaitFor<HWND>([&] { return FindTop(q.pid(), L"TMForm"); },
+                            "la ventana principal");
   Click(MainButton(main, ids::kBExportar));
   AnswerFileDialog(q.pid(), kSchool);
   HWND again = WaitCoursesDialog(q.pid());
@@ -915,8 +916,50 @@ void ForcedExit() {
   Click(Control(offer, ids::kBitBtn2));
   Answer(WaitQuestion(q.pid()), IDCANCEL);
   Answer(WaitMessageBox(q.pid(), L"Proceso finalizado"), IDOK);
-  Check(q.WaitExit(kTimeoutMs), "modo interactivo: tras la salida forzada el programa se cierra");
+  Check(q.WaitExit(kTimeoutMs),
+        "modo interactivo: tras la salida forzada el programa se cierra");
   Check(!FileExists(IniPath()), "modo interactivo: no se escribe Horalia.ini");
+}
+
+// A stepping button of the navigator held down repeats: after 500 ms, then
+// every 100 ms, until it is released.
+void NavigatorRepeat() {
+  RemoveWorkingTables();
+  Pontevia p(L"");
+  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); },
+                            "la ventana principal");
+  Click(MainButton(main, ids::kBExportar));
+  AnswerFileDialog(p.pid(), L"C:\\HTEMP\\saga\\molts_cursos.xml");
+  HWND dlg = WaitCoursesDialog(p.pid());
+  HWND grid = Control(dlg, ids::kCursosTDBGrid);
+  Require(SendMessageW(grid, LVM_GETITEMCOUNT, 0, 0) == 30,
+          "la tabla muestra los 30 cursos");
+  HWND next = Control(dlg, ids::kNavigatorFirst + 3);
+  RECT r;
+  GetWindowRect(next, &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  Idle(200);
+  PostMessageW(next, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+  Idle(1100);
+  PostMessageW(next, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+  Idle(300);
+  // Mark the row the navigator reached, then find the mark.
+  Key(dlg, VK_RIGHT);
+  Key(dlg, VK_RIGHT);
+  Type(dlg, L"X");
+  // OK pressed while the cell editor is still open takes its text.
+  Click(Control(dlg, ids::kBitBtn1));
+  Answer(WaitMessageBox(p.pid(), L"Falta algún Dato"), IDOK);
+  HWND second = WaitCoursesDialog(p.pid(), dlg);
+  grid = Control(second, ids::kCursosTDBGrid);
+  int reached = -1;
+  for (int row = 0; row < 30; ++row) {
+    if (ListCell(grid, row, 2) == L"X") reached = row;
+  }
+  Log("  fila alcanzada: " + std::to_string(reached));
+  // Without repetition one press moves one row; held for 1.1 s it moves
+  // about seven (load on the machine may swallow a few ticks).
+  Check(reached >= 3 && reached <= 12, "el botón mantenido pulsado se repite");
 }
 
 // Closing the level and course dialog from its title bar ends the showing
@@ -1175,6 +1218,7 @@ int wmain(int argc, wchar_t** argv) {
       {L"core_error", CoreError},
       {L"import", Import},
       {L"dialog_close_box", DialogCloseBox},
+      {L"navigator_repeat", NavigatorRepeat},
       {L"help", Help},
       {L"high_dpi", HighDpi},
   };
