@@ -85,13 +85,26 @@ void CoursesGrid::SetFonts(HFONT cells, HFONT titles) {
   app::ScopedGetDC dc(list_);
   const int digit = TextWidth(dc.get(), cells, L"0");
   const int pad = TextWidth(dc.get(), cells, L"00");
+  int widths[kGridColumns];
+  int total = 0;
   for (int c = 0; c < kGridColumns; ++c) {
     const int title =
         TextWidth(dc.get(), titles, app::WideFromUtf8(kColumns[c].title)) +
         2 * pad;
-    ListView_SetColumnWidth(
-        list_, c, (std::max)(kColumns[c].width_chars * digit + pad, title));
+    widths[c] = (std::max)(kColumns[c].width_chars * digit + pad, title);
+    total += widths[c];
   }
+  // The list view cannot keep a column fixed while it scrolls sideways, so
+  // the columns never need to: the description gives up what does not fit
+  // beside a vertical scroll bar.
+  RECT client;
+  GetClientRect(list_, &client);
+  const int room = client.right - GetSystemMetrics(SM_CXVSCROLL) - 2;
+  if (total > room) {
+    widths[1] = (std::max)(widths[1] - (total - room), 20 * digit);
+  }
+  for (int c = 0; c < kGridColumns; ++c)
+    ListView_SetColumnWidth(list_, c, widths[c]);
 }
 
 std::string& CoursesGrid::Cell(int row, int column) {

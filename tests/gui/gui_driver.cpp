@@ -957,6 +957,7 @@ void NavigatorRepeat() {
     if (ListCell(grid, row, 2) == L"X") reached = row;
   }
   Log("  fila alcanzada: " + std::to_string(reached));
+  Screenshot(second, "cursos_30");
   // Without repetition one press moves one row; held for 1.1 s it moves
   // about seven (load on the machine may swallow a few ticks).
   Check(reached >= 3 && reached <= 12, "el botón mantenido pulsado se repite");
