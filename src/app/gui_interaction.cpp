@@ -74,7 +74,6 @@ void GuiInteraction::ShowWarnings() {
             std::to_string(warnings_.size() - kMaxWarningsShown) +
             " avisos más del mismo tipo.";
   }
-  text += "\n\nRevise esos datos en GestIB si el horario los necesita.";
   ShowMessage(form_.hwnd(), text, kProgramTitle, MB_OK | MB_ICONWARNING);
 }
 

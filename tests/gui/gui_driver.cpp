@@ -992,6 +992,32 @@ void DialogCloseBox() {
   Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
 }
 
+// Warnings of the export (attributes missing in the document) are shown
+// together, in one box, before the run's final message.
+void Warnings() {
+  RemoveWorkingTables();
+  Pontevia p(L"");
+  HWND main = WaitFor<HWND>([&] { return FindTop(p.pid(), L"TMForm"); },
+                            "la ventana principal");
+  Click(MainButton(main, ids::kBExportar));
+  AnswerFileDialog(p.pid(), L"C:\\HTEMP\\saga\\avisos.xml");
+  CompleteAllCourses(p.pid());
+  Answer(WaitQuestion(p.pid()), IDCANCEL);
+  HWND box = WaitMessageBox(p.pid(), L"avisos");
+  const std::wstring text = MessageText(box);
+  Log("  avisos: " + Narrow(text));
+  Check(text.find(L"\"curta\"") != std::wstring::npos &&
+            text.find(L"\"descripcio\"") != std::wstring::npos,
+        "un solo mensaje con los dos avisos, del profesor y del aula");
+  Check(!FindMessageBox(p.pid(), L"Proceso finalizado"),
+        "los avisos van antes del mensaje final");
+  Screenshot(box, "avisos");
+  Answer(box, IDOK);
+  Answer(WaitMessageBox(p.pid(), L"Proceso finalizado"), IDOK);
+  Click(MainButton(main, ids::kBClose));
+  Check(p.WaitExit(kTimeoutMs), "Salir cierra el programa");
+}
+
 // A source document that is not well-formed: the core's message, the window
 // stays usable and the tables stay as they were.
 void CoreError() {
@@ -1219,6 +1245,7 @@ int wmain(int argc, wchar_t** argv) {
       {L"core_error", CoreError},
       {L"import", Import},
       {L"dialog_close_box", DialogCloseBox},
+      {L"warnings", Warnings},
       {L"navigator_repeat", NavigatorRepeat},
       {L"help", Help},
       {L"high_dpi", HighDpi},
