@@ -1,7 +1,9 @@
 // The dBase engine against plain buffered sequential I/O of the same bytes,
 // in one run: write and read 1,000,000 records shaped like ASIGT lines (the
 // assignment lines table, 12 fields). At the end the program prints
-// engine / plain for writing and for reading; the target is 1.5 or less.
+// engine / plain for writing and for reading with fields by position, as hot
+// loops use them; the target is 1.5 or less. The same with fields by name
+// follows for comparison.
 //
 //   build/native/bench/table_bench [--records=N] [--dir=FOLDER]
 //
@@ -150,8 +152,8 @@ void BM_EngineWrite(benchmark::State& state) {
 template <bool kByPosition>
 void BM_EngineRead(benchmark::State& state) {
   Env* env = Env::Default();
-  static const char* const kTexts[] = {"CASIG", "CPROF", "CGRUP", "CAULA", "TURNO", "NIVEL",
-                                       "CURSO", "GRUPO", "SESIONES", "NCONEX", "CTAREA"};
+  static constexpr std::string_view kTexts[] = {"CASIG", "CPROF", "CGRUP",    "CAULA",  "TURNO", "NIVEL",
+                                                "CURSO", "GRUPO", "SESIONES", "NCONEX", "CTAREA"};
   for (auto _ : state) {
     std::unique_ptr<Table> t;
     pontevia::Status s = Table::Open(env, EngineFolder(), "ASIGT", ShareMode::kShared, &t);
@@ -316,23 +318,43 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   std::filesystem::remove_all(g_dir);
 
-  std::printf("\n%lld ASIGT records, engine / plain buffered I/O, best of each; target: ratio <= 1.5\n",
-              static_cast<long long>(g_records));
-  bool all = true;
-  for (const char* way : {"ByName", "ByPosition"}) {
-    for (const char* op : {"Write", "Read"}) {
-      const std::string engine = std::string("BM_Engine") + op + way, plain = std::string("BM_Plain") + op;
-      const double er = reporter.Real(engine), pr = reporter.Real(plain);
-      const double ec = reporter.Cpu(engine), pc = reporter.Cpu(plain);
-      all = all && er > 0 && pr > 0 && ec > 0 && pc > 0;
-      if (!all) break;
-      std::printf("  %-5s fields by %-8s real %.3f s / %.3f s = %.2f    cpu %.3f s / %.3f s = %.2f\n", op,
-                  way + 2, er, pr, er / pr, ec, pc, ec / pc);
+  // The two ratios come from fields by position, the way hot loops
+  // use the engine (FieldIndex once; SetText/SetFloat and TextView/GetFloat).
+  // By name (SetText("CASIG", ...), and GetText("CASIG") returning a
+  // std::string) is printed too, as builders that pass names pay that.
+  struct Row {
+    const char* label;
+    const char* engine;
+    const char* plain;
+  };
+  const Row kTarget[] = {{"write ratio", "BM_EngineWriteByPosition", "BM_PlainWrite"},
+                         {"read ratio", "BM_EngineReadByPosition", "BM_PlainRead"}};
+  const Row kByName[] = {{"write by name", "BM_EngineWriteByName", "BM_PlainWrite"},
+                         {"read by name", "BM_EngineReadByName", "BM_PlainRead"}};
+  bool all = true, met = true;
+  auto print = [&](const Row& row, bool target) {
+    const double er = reporter.Real(row.engine), pr = reporter.Real(row.plain);
+    const double ec = reporter.Cpu(row.engine), pc = reporter.Cpu(row.plain);
+    if (er <= 0 || pr <= 0 || ec <= 0 || pc <= 0) {
+      all = false;
+      std::printf("  %-14s not measured\n", row.label);
+      return;
     }
-  }
+    if (target) met = met && er / pr <= 1.5;
+    std::printf("  %-14s %.2f   real %.3f s / %.3f s    cpu %.3f s / %.3f s = %.2f\n", row.label, er / pr, er, pr,
+                ec, pc, ec / pc);
+  };
+  std::printf("\n%lld ASIGT records, engine / plain buffered sequential I/O of the same bytes, fastest run of each\n",
+              static_cast<long long>(g_records));
+  std::printf("Fields by position (FieldIndex once), target <= 1.5:\n");
+  for (const Row& row : kTarget) print(row, true);
+  std::printf("Fields by name, for comparison:\n");
+  for (const Row& row : kByName) print(row, false);
   if (!all) {
-    std::cout << "Not every benchmark ran; no ratios.\n";
+    std::cout << "Not every benchmark ran; some ratios are missing.\n";
     return 1;
   }
+  std::printf("Target %s (ratios of real time; CPU time, less disturbed by other programs, beside them).\n",
+              met ? "met" : "NOT met");
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cstdio>
 
+#include "access/dbf_record.h"
 #include "text/ansi.h"
 
 namespace pontevia::access {
@@ -90,9 +91,11 @@ std::string ParseDescriptors(std::string_view bytes, size_t header_length, const
   }
 }
 
-// Field bytes without surrounding blanks and 0x00 padding.
+// Field bytes without surrounding blanks and 0x00 padding. Numbers are
+// right-aligned, so leading blanks go eight at a time.
 std::string_view TrimNumber(std::string_view b) {
   size_t s = 0, e = b.size();
+  while (e - s >= 8 && dbf::Load64(b.data() + s) == dbf::kBlanks8) s += 8;
   while (s < e && (b[s] == ' ' || b[s] == '\0')) ++s;
   while (e > s && (b[e - 1] == ' ' || b[e - 1] == '\0')) --e;
   return b.substr(s, e - s);

@@ -170,7 +170,6 @@ struct Table::Rep {
   Table::Cursor* cursor = nullptr;  // the owning Table's, once it exists
   std::vector<Table::Slot> slots;   // what cursor->slots points to
   uint64_t text_fields = 0;         // bit f: field f (of the first 64) is a character field
-  mutable size_t guess = 0;    // where the next field lookup starts
 
   ~Rep() {
     out.reset();
@@ -185,7 +184,7 @@ struct Table::Rep {
     const size_t n = static_cast<size_t>(batch_used) * record_length;
     batch_used = 0;
     batch_blank = 0;
-    if (!stream_error.ok()) return stream_error;
+    if (!stream_error.ok()) return stream_error;  // the file may be gone too
     Status s = out->Append(std::string_view(batch.get(), n));
     if (!s.ok()) stream_error = s;
     return s;
@@ -289,35 +288,48 @@ struct Table::Rep {
     }
     return k;
   }
-  std::vector<NameKey> name_keys;  // one per field; names up to 16 bytes
+  static size_t HashOf(const NameKey& k) {
+    return static_cast<size_t>(((k.head ^ (k.tail * 31) ^ (k.size << 56)) * 0x9E3779B97F4A7C15ull) >> 32);
+  }
+
+  // Field positions by name, as stored (upper case), in an open-addressed
+  // table: one or two probes find a field whatever order callers ask in.
+  // Names in other letter cases, and dBase 7 names over 16 bytes, miss here
+  // and are found by case folding.
+  std::vector<NameKey> name_keys;  // one per field
+  std::vector<int> name_table;     // field positions; -1 is an empty slot
+  size_t name_mask = 0;
 
   void BuildNameKeys() {
     name_keys.clear();
-    for (const dbf::Field& f : fields) {
-      // Longer names (dBase 7) never match here; case folding finds them.
-      name_keys.push_back(f.name.size() <= 16 ? KeyOf(f.name) : NameKey{~uint64_t{0}, 0, 0});
+    size_t size = 16;
+    while (size < 2 * fields.size()) size *= 2;
+    name_table.assign(size, -1);
+    name_mask = size - 1;
+    for (size_t f = 0; f < fields.size(); ++f) {
+      const std::string& name = fields[f].name;
+      name_keys.push_back(name.size() <= 16 ? KeyOf(name) : NameKey{~uint64_t{0}, 0, 0});
+      if (name.size() > 16 || FindStored(name_keys[f]) >= 0) continue;  // a repeated name: the first one counts
+      size_t i = HashOf(name_keys[f]) & name_mask;
+      while (name_table[i] >= 0) i = (i + 1) & name_mask;
+      name_table[i] = static_cast<int>(f);
+    }
+  }
+
+  int FindStored(const NameKey& key) const {
+    for (size_t i = HashOf(key) & name_mask;; i = (i + 1) & name_mask) {
+      const int f = name_table[i];
+      if (f < 0 || name_keys[f] == key) return f;
     }
   }
 
   int Find(std::string_view field) const {
-    const size_t n = fields.size();
-    // Callers mostly set and read fields in table order, so the search
-    // starts after the last field found, and names given as stored (upper
-    // case) are matched before case folding is tried.
-    const NameKey key = field.size() <= 16 ? KeyOf(field) : NameKey{};
-    for (size_t k = 0; k < n && field.size() <= 16; ++k) {
-      const size_t i = guess + k < n ? guess + k : guess + k - n;
-      if (name_keys[i] == key) {
-        guess = i + 1 == n ? 0 : i + 1;
-        return static_cast<int>(i);
-      }
+    if (field.size() <= 16) {
+      const int f = FindStored(KeyOf(field));
+      if (f >= 0) return f;
     }
-    for (size_t k = 0; k < n; ++k) {
-      const size_t i = (guess + k) % n;
-      if (text::EqualsIgnoreCase(fields[i].name, field)) {
-        guess = i + 1 == n ? 0 : i + 1;
-        return static_cast<int>(i);
-      }
+    for (size_t f = 0; f < fields.size(); ++f) {
+      if (text::EqualsIgnoreCase(fields[f].name, field)) return static_cast<int>(f);
     }
     return -1;
   }
@@ -343,7 +355,6 @@ struct Table::Rep {
     return Status::OK();
   }
 
-
   // Brings every record into memory (see Storage). Keeps the position.
   Status Materialize() {
     if (storage == Storage::kMemory) return Status::OK();
@@ -361,7 +372,12 @@ struct Table::Rep {
       if (s.ok()) s = out->Close();
       out.reset();
       if (s.ok()) s = env->ReadFile(temp_path, &image);
-      if (!s.ok()) return s.WithPrefix(prefix);
+      if (!s.ok()) {
+        // The table stays streamed without its file: nothing more can be
+        // saved, and Close must say so.
+        if (stream_error.ok()) stream_error = s;
+        return s.WithPrefix(prefix);
+      }
       keys.clear();
     }
     const size_t size = header_length + static_cast<size_t>(count) * record_length;
@@ -897,6 +913,11 @@ Status Table::SetInteger(int f, int64_t value) {
 }
 
 Result<std::string> Table::GetText(int f) const {
+  // A character field, the common case, without building a Status first.
+  if (cursor_.record != nullptr && static_cast<size_t>(f) < cursor_.field_count &&
+      cursor_.slots[f].type == dbf::kTypeCharacter) {
+    return std::string(TextView(f));
+  }
   PONTEVIA_RETURN_IF_ERROR(rep_->CheckReadable(f));
   const dbf::Field& d = rep_->fields[f];
   if (IsNumeric(d)) return GetNumberText(f);
@@ -994,10 +1015,12 @@ Status Table::Close() {
     if (s.ok()) s = r.out->Close();
     r.out.reset();
     if (s.ok()) s = r.env->RenameFile(r.temp_path, r.path);
-    if (s.ok()) r.temp_written = false;  // it is the table now
   } else {
     s = WriteDbfImage(r.env, r.path, r.count, &r.image);
   }
+  // Either way the temporary file is the table now (a table created, then
+  // brought into memory, was written afresh under the same temporary name).
+  if (s.ok()) r.temp_written = false;
   if (!s.ok()) {
     // A new index without its table would only mislead the next reader.
     if (!r.indexes.empty()) r.env->RemoveFile(r.mdx_path).ok();

@@ -12,10 +12,10 @@
 //
 // Costs: an opened table that is only read is walked through a 1 MiB window;
 // a created table that is only appended to fills its records in place in a
-// 1 MiB batch that is written to the temporary file in one go. Anything else (an edit, an append to an opened table,
-// walking back over a table being created) first brings the whole table into
-// memory. Field names are looked up starting after the last one found, so
-// setting or reading fields in table order is cheapest; FieldIndex plus the
+// 1 MiB batch that is written to the temporary file in one go. Anything else
+// (an edit, an append to an opened table, walking back over a table being
+// created) first brings the whole table into memory. A field name given as stored (upper case) is found by hashing; in
+// another letter case it costs a walk over the names. FieldIndex plus the
 // by-position calls and TextView skip the lookup altogether, and the common
 // case of SetText(int) and TextView is inline.
 //

@@ -151,10 +151,10 @@ bool FormatDbfNumber(double value, int width, int decimals, char* out) {
         --whole;
         fraction += 1;
       }
-      if (fraction == 0) return PlaceFixed(whole, decimals, width, out);
-      if (magnitude < 4294967296.0 && std::fabs(fraction - 0.5) > 0x1p-20) {
+      if (fraction == 0 || (magnitude < 4294967296.0 && std::fabs(fraction - 0.5) > 0x1p-20)) {
         // -0.00001 becomes 0, not "-0.0000": dBase has no negative zero.
-        return PlaceFixed(fraction > 0.5 ? whole + 1 : whole, decimals, width, out);
+        if (fraction > 0.5) ++whole;
+        return PlaceFixed(whole, decimals, width, out);
       }
     }
   }

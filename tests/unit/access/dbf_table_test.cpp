@@ -498,7 +498,7 @@ TEST(Table, FieldLookupTellsApartNamesThatShareMostBytes) {
   TempFolder dir;
   std::unique_ptr<Table> t;
   ASSERT_OK(Table::Create(env(), dir.path(), "NOMBRES", def, &t));
-  for (int round = 0; round < 2; ++round) {  // the second round starts from other guesses
+  for (int round = 0; round < 2; ++round) {  // asked again after every other name
     for (size_t i = 0; i < names.size(); ++i) {
       SCOPED_TRACE(names[i]);
       EXPECT_EQ(*t->FieldIndex(names[i]), static_cast<int>(i));
@@ -507,6 +507,16 @@ TEST(Table, FieldLookupTellsApartNamesThatShareMostBytes) {
   }
   EXPECT_FALSE(t->FieldIndex("ABCDEFGHIJKLMNOPQ").ok());
   EXPECT_FALSE(t->FieldIndex("").ok());
+
+  // As many fields as a table can hold, asked from the last.
+  def.fields.clear();
+  for (int i = 0; i < 255; ++i) def.fields.push_back({"F" + std::to_string(i), FieldType::kLogical});
+  ASSERT_OK(Table::Create(env(), dir.path(), "MUCHOS", def, &t));
+  for (int i = 254; i >= 0; --i) {
+    EXPECT_EQ(*t->FieldIndex("F" + std::to_string(i)), i);
+    EXPECT_EQ(*t->FieldIndex("f" + std::to_string(i)), i);
+  }
+  EXPECT_FALSE(t->FieldIndex("F255").ok());
 }
 
 TEST(Table, OpenFailuresNameTheTable) {
@@ -610,7 +620,8 @@ TEST(Table, EveryFailedStepOfCreatingLeavesNoTable) {
 
 // A builder that goes on after a failed write must not end with a table that
 // silently lacks the records of that write: Close reports the failure and
-// leaves no table. Enough records for several writes of the batch.
+// leaves no table. Enough records for a write of the batch before the walk
+// back to the first record brings the table into memory, and more after.
 TEST(Table, AFailedWriteIsReportedByCloseEvenIfIgnored) {
   TempFolder dir;
   const TableDef def{{{"TEXTO", FieldType::kCharacter, 254}}, {}};
@@ -622,6 +633,7 @@ TEST(Table, AFailedWriteIsReportedByCloseEvenIfIgnored) {
     Status s = Table::Create(&faults, dir.path(), "GRUPOST", def, &t);
     if (s.ok()) {
       for (int i = 0; i < 10000; ++i) {  // every error ignored
+        if (i == 5000) t->First().ok();
         t->Append().ok();
         t->SetText(0, "G" + std::to_string(i)).ok();
         t->Post().ok();
@@ -631,6 +643,7 @@ TEST(Table, AFailedWriteIsReportedByCloseEvenIfIgnored) {
     t.reset();
     if (!faults.failed()) {
       ASSERT_OK(s);
+      EXPECT_FALSE(env()->FileExists(dir.File("GRUPOST.DBF.tmp")));
       ASSERT_OK(Table::Open(env(), dir.path(), "GRUPOST", ShareMode::kShared, &t));
       EXPECT_EQ(t->RecordCount(), 10000);
       break;
