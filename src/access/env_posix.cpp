@@ -1,5 +1,6 @@
 // The real file system on Linux and other POSIX systems. Every failure names
-// the file and carries the system's reason (strerror).
+// the file and carries the system's reason, in Spanish for the reasons a
+// school's staff can meet and in the system's words otherwise.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -18,7 +19,27 @@ namespace {
 
 constexpr size_t kWriteBufferSize = 1 << 20;
 
-std::string Reason(int err) { return std::strerror(err); }
+std::string Reason(int err) {
+  // The C library speaks English unless a Spanish locale is installed, which
+  // a Linux machine running Horalia under Wine seldom has.
+  switch (err) {
+    case EWOULDBLOCK: return "otro programa tiene el archivo abierto";
+    case EACCES:
+    case EPERM: return "no hay permiso para usar el archivo";
+    case ENOENT: return "el archivo o la carpeta no existe";
+    case ENOSPC: return "no queda espacio en el disco";
+    case EDQUOT: return "se ha agotado la cuota de disco";
+    case EROFS: return "el disco es de solo lectura";
+    case EISDIR: return "es una carpeta, no un archivo";
+    case ENOTDIR: return "una parte de la ruta no es una carpeta";
+    case EEXIST: return "ya existe";
+    case ENAMETOOLONG: return "el nombre es demasiado largo";
+    case EIO: return "error de lectura o escritura en el disco";
+    case EMFILE:
+    case ENFILE: return "hay demasiados archivos abiertos";
+    default: return std::strerror(err);
+  }
+}
 
 // Closes a descriptor when it goes out of scope.
 class ScopedFd {

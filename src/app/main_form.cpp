@@ -244,8 +244,8 @@ void MainForm::ApplyDpi(int dpi) {
   dpi_ = dpi;
   fonts_.clear();
   std::vector<HFONT> handles;
-  for (const FontSpec& spec : kFontSpecs) {
-    fonts_.push_back(CreateUiFont(spec, dpi));
+  for (const FontSpec& font : kFontSpecs) {
+    fonts_.push_back(CreateUiFont(font, dpi));
     handles.push_back(fonts_.back().get());
   }
   layout_.Apply(dpi, handles);

@@ -127,14 +127,14 @@ SIZE WindowSizeForClient(int client_width, int client_height, DWORD style,
   return SIZE{rc.right - rc.left, rc.bottom - rc.top};
 }
 
-ScopedGdiObj<HFONT> CreateUiFont(const FontSpec& spec, int dpi) {
+ScopedGdiObj<HFONT> CreateUiFont(const FontSpec& font, int dpi) {
   LOGFONTW lf{};
-  lf.lfHeight = -MulDiv(spec.points, dpi, 72);
-  lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-  lf.lfUnderline = spec.underline ? TRUE : FALSE;
+  lf.lfHeight = -MulDiv(font.points, dpi, 72);
+  lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfUnderline = font.underline ? TRUE : FALSE;
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfQuality = DEFAULT_QUALITY;
-  lstrcpynW(lf.lfFaceName, spec.face, LF_FACESIZE);
+  lstrcpynW(lf.lfFaceName, font.face, LF_FACESIZE);
   return ScopedGdiObj<HFONT>(CreateFontIndirectW(&lf));
 }
 

@@ -132,7 +132,7 @@ struct FontSpec {
   bool bold = false;
   bool underline = false;
 };
-ScopedGdiObj<HFONT> CreateUiFont(const FontSpec& spec, int dpi);
+ScopedGdiObj<HFONT> CreateUiFont(const FontSpec& font, int dpi);
 
 // Remembers each control with its 96-DPI bounds and its font slot, so a
 // window can be laid out again when it moves to a monitor of another DPI.

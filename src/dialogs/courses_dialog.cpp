@@ -354,8 +354,8 @@ bool TControlCursos::CreateWindowAndControls(HWND owner) {
 void TControlCursos::ApplyDpi(int dpi) {
   fonts_.clear();
   std::vector<HFONT> handles;
-  for (const app::FontSpec& spec : kFontSpecs) {
-    fonts_.push_back(app::CreateUiFont(spec, dpi));
+  for (const app::FontSpec& font : kFontSpecs) {
+    fonts_.push_back(app::CreateUiFont(font, dpi));
     handles.push_back(fonts_.back().get());
   }
   layout_.Apply(dpi, handles);
