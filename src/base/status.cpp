@@ -12,4 +12,9 @@ Status Status::WithPrefix(const std::string& prefix) const {
   return Status(rep_->code, prefix + rep_->message);
 }
 
+Status Status::WithMessage(std::string message) const {
+  if (ok()) return Status();
+  return Status(rep_->code, std::move(message));
+}
+
 }  // namespace pontevia

@@ -48,6 +48,9 @@ class [[nodiscard]] Status {
 
   // A copy whose message is `prefix` followed by this message; OK stays OK.
   Status WithPrefix(const std::string& prefix) const;
+  // A copy with the same code and another message; OK stays OK. For callers
+  // that restate an error in their own words without losing what kind it is.
+  Status WithMessage(std::string message) const;
 
   Status(const Status& other) : rep_(other.rep_ ? std::make_unique<Rep>(*other.rep_) : nullptr) {}
   Status& operator=(const Status& other) {

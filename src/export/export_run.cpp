@@ -38,30 +38,6 @@ constexpr size_t kBackupsKept = 10;
 
 constexpr char kNothingChanged[] = " No se ha cambiado nada en la carpeta de trabajo.";
 
-Status SameCode(const Status& s, std::string message) {
-  switch (s.code()) {
-    case StatusCode::kOk:
-      return Status::OK();
-    case StatusCode::kNotFound:
-      return Status::NotFound(std::move(message));
-    case StatusCode::kCorrupt:
-      return Status::Corrupt(std::move(message));
-    case StatusCode::kInvalidArgument:
-      return Status::InvalidArgument(std::move(message));
-    case StatusCode::kIoError:
-      return Status::IoError(std::move(message));
-    case StatusCode::kLocked:
-      return Status::Locked(std::move(message));
-    case StatusCode::kBadInput:
-      return Status::BadInput(std::move(message));
-    case StatusCode::kCancelled:
-      return Status::Cancelled(std::move(message));
-    case StatusCode::kIncomplete:
-      return Status::Incomplete(std::move(message));
-  }
-  return Status::IoError(std::move(message));
-}
-
 // The fixed order of the export. Each step reads what the earlier ones wrote:
 // the groups read the courses as the user completed them and the subjects;
 // the assignment lines read the groups and the subjects.
@@ -180,7 +156,7 @@ Status CheckNoneHeld(access::Env* env, const std::string& workdir,
                             " de la carpeta de trabajo está abierta en otro programa "
                             "(¿Horalia?). Ciérrela y vuelva a exportar." + kNothingChanged);
     }
-    if (!s.ok()) return SameCode(s, s.message() + kNothingChanged);
+    if (!s.ok()) return s.WithMessage(s.message() + kNothingChanged);
   }
   return Status::OK();
 }
@@ -211,7 +187,7 @@ class Backup {
       s = env_->CopyFile(access::JoinPath(workdir, names[i]), access::JoinPath(path_, names[i]));
     }
     if (s.ok()) return s;
-    return SameCode(s, "No se pudo hacer la copia de seguridad de las tablas actuales: " +
+    return s.WithMessage("No se pudo hacer la copia de seguridad de las tablas actuales: " +
                            s.message() + kNothingChanged);
   }
 
@@ -259,10 +235,10 @@ Status MoveIntoPlace(access::Env* env, const std::string& staging, const std::st
   }
   *restored_all = restored.ok();
   if (restored.ok()) {
-    return SameCode(s, "No se pudieron poner las tablas nuevas en la carpeta de trabajo: " +
+    return s.WithMessage("No se pudieron poner las tablas nuevas en la carpeta de trabajo: " +
                            s.message() + " Se han repuesto las tablas anteriores.");
   }
-  return SameCode(s, "No se pudieron poner las tablas nuevas en la carpeta de trabajo: " +
+  return s.WithMessage("No se pudieron poner las tablas nuevas en la carpeta de trabajo: " +
                          s.message() + " Tampoco se pudieron reponer todas las anteriores (" +
                          restored.message() + "); están copiadas en " + backup +
                          ". Cierre Horalia y cópielas a mano en la carpeta de trabajo.");
@@ -302,7 +278,7 @@ Status Commit(access::Env* env, const std::string& staging, const std::string& w
   std::vector<std::string> staged, existing;
   Status s = TableFilesIn(env, staging, &staged);
   if (s.ok()) s = TableFilesIn(env, workdir, &existing);
-  if (!s.ok()) return SameCode(s, s.message() + kNothingChanged);
+  if (!s.ok()) return s.WithMessage(s.message() + kNothingChanged);
   PONTEVIA_RETURN_IF_ERROR(CheckNoneHeld(env, workdir, existing));
   Backup backup(env, workdir);
   if (!existing.empty()) PONTEVIA_RETURN_IF_ERROR(backup.Make(workdir, existing));
@@ -335,7 +311,7 @@ Status RunExport(access::Env* env, const ExportRequest& request, UserInteraction
 
   std::unique_ptr<access::XmlDocument> doc;
   Status loaded = access::XmlDocument::Load(request.source_path, &doc);
-  if (!loaded.ok()) return SameCode(loaded, loaded.message() + kNothingChanged);
+  if (!loaded.ok()) return loaded.WithMessage(loaded.message() + kNothingChanged);
   // Any other XML file (a timetable solution, another program's export) would
   // load without error and, finding none of the school's elements, replace
   // Horalia's tables with empty ones.
@@ -353,7 +329,7 @@ Status RunExport(access::Env* env, const ExportRequest& request, UserInteraction
   PONTEVIA_RETURN_IF_ERROR(env->RemoveDirectoryTree(staging_path));  // a crash's leftover
   StagingFolder staging(env, staging_path);
   Status s = env->CreateDirectories(staging.path());
-  if (!s.ok()) return SameCode(s, s.message() + kNothingChanged);
+  if (!s.ok()) return s.WithMessage(s.message() + kNothingChanged);
 
   WarningLog warnings(ui);
   BuildContext ctx;
@@ -365,7 +341,7 @@ Status RunExport(access::Env* env, const ExportRequest& request, UserInteraction
 
   s = BuildAllTables(doc.get(), &ctx, &summary->forced_exit);
   if (!s.ok() && s.code() != StatusCode::kIncomplete && s.code() != StatusCode::kCancelled) {
-    s = SameCode(s, s.message() + kNothingChanged);
+    s = s.WithMessage(s.message() + kNothingChanged);
   }
   if (s.ok()) s = Commit(env, staging.path(), request.workdir, &summary->backup_folder, &warnings);
   warnings.Finish();

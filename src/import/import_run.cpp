@@ -40,29 +40,6 @@ constexpr char kRedoExport[] =
     "Vuelva a exportar los datos de GestIB (con Horalia cerrado) para rehacer las tablas de "
     "trabajo y repita la importación.";
 
-Status WithCode(StatusCode code, std::string message) {
-  switch (code) {
-    case StatusCode::kNotFound:
-      return Status::NotFound(std::move(message));
-    case StatusCode::kCorrupt:
-      return Status::Corrupt(std::move(message));
-    case StatusCode::kInvalidArgument:
-      return Status::InvalidArgument(std::move(message));
-    case StatusCode::kLocked:
-      return Status::Locked(std::move(message));
-    case StatusCode::kBadInput:
-      return Status::BadInput(std::move(message));
-    case StatusCode::kCancelled:
-      return Status::Cancelled(std::move(message));
-    case StatusCode::kIncomplete:
-      return Status::Incomplete(std::move(message));
-    case StatusCode::kIoError:
-    case StatusCode::kOk:
-      break;
-  }
-  return Status::IoError(std::move(message));
-}
-
 // Quotes a table value inside a (UTF-8) message.
 std::string Quoted(std::string_view ansi) { return "«" + text::AnsiToUtf8(ansi) + "»"; }
 
@@ -161,7 +138,7 @@ Status OpenTable(access::Env* env, const std::string& workdir, const std::string
                             kNothingWritten);
   }
   // The engine's message names the table and the file and says what to do.
-  return WithCode(status.code(), status.message() + kNothingWritten);
+  return status.WithMessage(status.message() + kNothingWritten);
 }
 
 Status OpenAll(access::Env* env, const std::string& workdir, RunTables* t) {
@@ -339,7 +316,7 @@ Status RunImport(access::Env* env, const ImportRequest& request, ImportSummary* 
   PONTEVIA_RETURN_IF_ERROR(CloseAll(&t));
   Status saved = doc->Save(summary->output_path);
   if (!saved.ok()) {
-    return WithCode(saved.code(), "No se ha podido guardar el horario en «" +
+    return saved.WithMessage("No se ha podido guardar el horario en «" +
                                       summary->output_path + "». " + saved.message());
   }
   return Status::OK();
