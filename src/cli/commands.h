@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
+
 namespace pontevia::cli {
 
 // Exit statuses shared by every subcommand.
@@ -15,6 +17,9 @@ enum ExitStatus {
   kExitBadInput = 4,
   kExitFileError = 5,   // a file that cannot be read or written
 };
+
+// The exit status that tells a script what kind of failure `status` is.
+int ExitStatusFor(const Status& status);
 
 // Arguments after the subcommand name, UTF-8.
 int RunExportCommand(const std::vector<std::string>& args);

@@ -22,4 +22,8 @@ bool InputIsTerminal();
 // end of the input.
 bool ReadInputLine(std::string* line);
 
+// One line of standard input as bytes, without its end of line (LF or CR LF).
+// False at the end of the input. ReadInputLine's portable part.
+bool ReadByteLine(std::string* line);
+
 }  // namespace pontevia::cli

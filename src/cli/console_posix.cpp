@@ -14,17 +14,6 @@ void SetUpConsole() {}
 
 bool InputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
-bool ReadInputLine(std::string* line) {
-  line->clear();
-  int c;
-  bool any = false;
-  while ((c = std::fgetc(stdin)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    line->push_back(static_cast<char>(c));
-  }
-  if (!line->empty() && line->back() == '\r') line->pop_back();
-  return any;
-}
+bool ReadInputLine(std::string* line) { return ReadByteLine(line); }
 
 }  // namespace pontevia::cli

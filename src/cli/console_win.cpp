@@ -60,15 +60,7 @@ bool ReadInputLine(std::string* line) {
     *line = ToUtf8(wide.data(), wide.size());
     return true;
   }
-  int c;
-  bool any = false;
-  while ((c = std::fgetc(stdin)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    line->push_back(static_cast<char>(c));
-  }
-  if (!line->empty() && line->back() == '\r') line->pop_back();
-  return any;
+  return ReadByteLine(line);
 }
 
 }  // namespace pontevia::cli

@@ -289,21 +289,6 @@ class CommandLineInteraction : public exporter::UserInteraction {
   bool levels_applied_ = false;
 };
 
-int ExitStatusFor(const Status& status) {
-  switch (status.code()) {
-    case StatusCode::kOk:
-      return kExitOk;
-    case StatusCode::kIncomplete:
-      return kExitIncomplete;
-    case StatusCode::kBadInput:
-      return kExitBadInput;
-    case StatusCode::kInvalidArgument:
-      return kExitUsage;
-    default:
-      return kExitFileError;
-  }
-}
-
 void PrintSummary(const Options& options, const exporter::ExportSummary& summary) {
   std::printf("Exportación terminada en %s\n", options.workdir.c_str());
   for (const exporter::TableCount& table : summary.tables) {

@@ -18,19 +18,6 @@ void PrintImportUsage() {
                "  CARPETA   la carpeta de trabajo de Horalia (C:\\HTEMP en Windows)\n");
 }
 
-int ExitFor(StatusCode code) {
-  switch (code) {
-    case StatusCode::kOk:
-      return kExitOk;
-    case StatusCode::kBadInput:
-      return kExitBadInput;
-    case StatusCode::kInvalidArgument:
-      return kExitUsage;
-    default:
-      return kExitFileError;
-  }
-}
-
 }  // namespace
 
 int RunImportCommand(const std::vector<std::string>& args) {
@@ -80,7 +67,7 @@ int RunImportCommand(const std::vector<std::string>& args) {
       return kExitNoFile;
     }
     std::fprintf(stderr, "%s\n", status.message().c_str());
-    return ExitFor(status.code());
+    return ExitStatusFor(status);
   }
 
   std::printf("Horario escrito en %s\n", summary.output_path.c_str());
