@@ -49,15 +49,9 @@ void GradientPanel::SetLabelStyle(HWND label, const LabelStyle& style) {
 
 LRESULT CALLBACK GradientPanel::Proc(HWND hwnd, UINT msg, WPARAM wp,
                                      LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-    auto* self = static_cast<GradientPanel*>(cs->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self =
-      reinterpret_cast<GradientPanel*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* self = WindowObject<GradientPanel>(hwnd, msg, lp);
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  if (msg == WM_NCCREATE) self->hwnd_ = hwnd;
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     for (auto& [color, brush] : self->solid_brushes_) DeleteObject(brush);

@@ -176,4 +176,17 @@ inline constexpr const char kProgramTitle[] = "Pontevia";
 void PaintGradient(HDC dc, const RECT& rc, COLORREF start, COLORREF middle,
                    COLORREF end);
 
+// The object a window procedure serves. It arrives as the creation parameter
+// with WM_NCCREATE and is kept in the window's user data for every later
+// message; null for the few messages before it and after WM_NCDESTROY clears it.
+template <typename T>
+T* WindowObject(HWND hwnd, UINT msg, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    return self;
+  }
+  return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
 }  // namespace pontevia::app

@@ -512,15 +512,9 @@ void TControlCursos::EndModal(Status status) {
 
 LRESULT CALLBACK TControlCursos::Proc(HWND hwnd, UINT msg, WPARAM wp,
                                       LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-    auto* self = static_cast<TControlCursos*>(cs->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self =
-      reinterpret_cast<TControlCursos*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* self = app::WindowObject<TControlCursos>(hwnd, msg, lp);
   if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  if (msg == WM_NCCREATE) self->hwnd_ = hwnd;
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     return DefWindowProcW(hwnd, msg, wp, lp);
